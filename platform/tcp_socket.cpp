@@ -1,0 +1,209 @@
+// tcp_socket.cpp -- POSIX sockets behind TcpSocket.
+#include "platform/tcp_socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <utility>
+
+namespace kestrane {
+
+std::string Ipv4Address::toString() const {
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
+           std::to_string(bytes[3]);
+}
+
+std::optional<Ipv4Address> resolveIpv4(std::string_view host) {
+    const std::string name(host);
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* results = nullptr;
+    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) {
+        return std::nullopt;
+    }
+    Ipv4Address address;
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(results->ai_addr);
+    std::memcpy(address.bytes.data(), &ipv4->sin_addr, 4);
+    freeaddrinfo(results);
+    return address;
+}
+
+std::optional<std::string> localHostName() {
+    char buffer[256] = {};
+    if (gethostname(buffer, sizeof buffer - 1) != 0) {
+        return std::nullopt;
+    }
+    return std::string(buffer);
+}
+
+namespace {
+
+sockaddr_in makeAddress(Ipv4Address address, std::uint16_t port) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(port);
+    std::memcpy(&result.sin_addr, address.bytes.data(), 4);
+    return result;
+}
+
+bool setOption(int fd, int level, int name, int value) {
+    return setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+}  // namespace
+
+TcpSocket::~TcpSocket() { close(); }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+TcpSocket TcpSocket::openStream() { return TcpSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
+
+std::optional<std::array<TcpSocket, 2>> TcpSocket::pair() {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+        return std::nullopt;
+    }
+    return std::array<TcpSocket, 2>{TcpSocket(fds[0]), TcpSocket(fds[1])};
+}
+
+void TcpSocket::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool TcpSocket::setNonBlocking(bool on) {
+    const int flags = fcntl(fd_, F_GETFL, 0);
+    if (flags < 0) {
+        return false;
+    }
+    return fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+}
+
+bool TcpSocket::setReuseAddress(bool on) { return setOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
+bool TcpSocket::setNoDelay(bool on) { return setOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
+bool TcpSocket::setSendBufferSize(int bytes) { return setOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
+
+bool TcpSocket::bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address) {
+    sockaddr_in local = makeAddress(address.value_or(Ipv4Address{}), port);
+    if (!address) {
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+    }
+    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 && ::listen(fd_, backlog) == 0;
+}
+
+std::uint16_t TcpSocket::localPort() const {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        return 0;
+    }
+    return ntohs(local.sin_port);
+}
+
+TcpSocket TcpSocket::accept() const {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    return TcpSocket(::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC));
+}
+
+ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
+    const sockaddr_in remote = makeAddress(address, port);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+        return ConnectStatus::Connected;
+    }
+    return errno == EINPROGRESS ? ConnectStatus::InProgress : ConnectStatus::Failed;
+}
+
+ConnectStatus TcpSocket::checkConnect(int timeoutMs) const {
+    pollfd entry{fd_, POLLOUT, 0};
+    const int ready = ::poll(&entry, 1, timeoutMs);
+    if (ready < 0) {
+        return ConnectStatus::Failed;
+    }
+    if (ready == 0) {
+        return ConnectStatus::InProgress;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
+        return ConnectStatus::Failed;
+    }
+    return ConnectStatus::Connected;
+}
+
+std::optional<std::size_t> TcpSocket::bytesWaiting() const {
+    int count = 0;
+    if (ioctl(fd_, FIONREAD, &count) != 0 || count < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(count);
+}
+
+PeerStatus TcpSocket::probePeer() const {
+    pollfd entry{fd_, POLLIN | POLLRDHUP, 0};
+    if (::poll(&entry, 1, 0) <= 0) {
+        return PeerStatus::Open;
+    }
+    if (entry.revents & POLLNVAL) {
+        return PeerStatus::Failed;
+    }
+    std::uint8_t byte = 0;
+    const long result = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (result > 0) {
+        return PeerStatus::Open;
+    }
+    if (result == 0) {
+        return PeerStatus::Closed;
+    }
+    return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? PeerStatus::Open : PeerStatus::Failed;
+}
+
+bool TcpSocket::waitReadable(int timeoutMs) const {
+    pollfd entry{fd_, POLLIN | POLLRDHUP, 0};
+    return ::poll(&entry, 1, timeoutMs) > 0;
+}
+
+long TcpSocket::receive(std::span<std::uint8_t> buffer, bool dontWait) {
+    receiveCalls_.fetch_add(1, std::memory_order_relaxed);
+    return ::recv(fd_, buffer.data(), buffer.size(), dontWait ? MSG_DONTWAIT : 0);
+}
+
+long TcpSocket::send(std::span<const std::uint8_t> bytes, bool dontWait) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
+}
+
+bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const long sent = send(bytes);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+}  // namespace kestrane

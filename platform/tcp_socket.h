@@ -1,0 +1,95 @@
+// tcp_socket.h -- a thin owner of one POSIX TCP/IPv4 socket, the only place that talks to the OS network API.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+// An IPv4 address, first byte of the dotted form first (network order).
+struct Ipv4Address {
+    std::array<std::uint8_t, 4> bytes{};
+
+    static Ipv4Address loopback() { return {{127, 0, 0, 1}}; }
+    std::string toString() const;
+    friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
+};
+
+// Looks a host name or dotted address up, as typed; the first IPv4 address, or nothing.
+std::optional<Ipv4Address> resolveIpv4(std::string_view host);
+// This machine's name, or nothing when the system cannot tell it.
+std::optional<std::string> localHostName();
+
+enum class ConnectStatus { Connected, InProgress, Failed };
+enum class PeerStatus { Open, Closed, Failed };
+
+// Owns a socket descriptor and closes it on destruction. Move-only.
+// Thread-safety: one thread may receive while another sends (the kernel serialises
+// them); opening, closing and moving are for the owner's thread only.
+// Sends never raise SIGPIPE.
+class TcpSocket {
+public:
+    TcpSocket() = default;
+    explicit TcpSocket(int fd) : fd_(fd) {}
+    ~TcpSocket();
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // A new, unconnected IPv4 stream socket; invalid on failure (errno tells why).
+    static TcpSocket openStream();
+    // Two connected stream sockets, for tests and in-process wiring.
+    static std::optional<std::array<TcpSocket, 2>> pair();
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    void close();
+
+    bool setNonBlocking(bool on);
+    bool setReuseAddress(bool on);
+    bool setNoDelay(bool on);
+    bool setSendBufferSize(int bytes);
+
+    // Binds to `address` (default: every local address) and listens. Port 0 picks a free port.
+    bool bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address = std::nullopt);
+    // The port this socket is bound to, 0 when unknown.
+    std::uint16_t localPort() const;
+    // Accepts a waiting connection; invalid when none is waiting or on error (errno tells which).
+    TcpSocket accept() const;
+
+    // Starts connecting; on a non-blocking socket the usual answer is InProgress.
+    ConnectStatus connect(Ipv4Address address, std::uint16_t port);
+    // Completion of a connect that was InProgress: waits at most `timeoutMs` for it and
+    // reads the socket's pending error (SO_ERROR) when it completes.
+    ConnectStatus checkConnect(int timeoutMs = 0) const;
+
+    // Bytes the kernel holds for reading (FIONREAD), or nothing when the query fails.
+    std::optional<std::size_t> bytesWaiting() const;
+    // Whether the peer has closed or the connection failed, without consuming data.
+    PeerStatus probePeer() const;
+    // Waits at most `timeoutMs` for the socket to become readable (or closed).
+    bool waitReadable(int timeoutMs) const;
+
+    // One recv call; returns the byte count, 0 when the peer has closed, -1 on error.
+    long receive(std::span<std::uint8_t> buffer, bool dontWait = false);
+    // One send call (never raising SIGPIPE); returns the byte count or -1 on error.
+    long send(std::span<const std::uint8_t> bytes, bool dontWait = false);
+    // Sends everything, repeating short sends on a blocking socket; false on error.
+    bool sendAll(std::span<const std::uint8_t> bytes);
+
+    // How many recv calls this socket has made (tests use it to show an idle reader stays idle).
+    std::uint64_t receiveCalls() const { return receiveCalls_.load(std::memory_order_relaxed); }
+
+private:
+    int fd_ = -1;
+    std::atomic<std::uint64_t> receiveCalls_{0};
+};
+
+}  // namespace kestrane

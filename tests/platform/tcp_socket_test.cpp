@@ -1,0 +1,79 @@
+// Loopback sockets: listen, connect, refused connections, sends to a vanished peer.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include "platform/tcp_socket.h"
+
+namespace kestrane {
+namespace {
+
+TEST(TcpSocket, ConnectsOnLoopbackAndReportsWaitingBytes) {
+    TcpSocket listener = TcpSocket::openStream();
+    ASSERT_TRUE(listener.valid());
+    ASSERT_TRUE(listener.bindAndListen(0, 5, Ipv4Address::loopback()));
+    const std::uint16_t port = listener.localPort();
+    ASSERT_NE(port, 0);
+
+    TcpSocket client = TcpSocket::openStream();
+    ASSERT_TRUE(client.setNonBlocking(true));
+    const ConnectStatus started = client.connect(Ipv4Address::loopback(), port);
+    ASSERT_NE(started, ConnectStatus::Failed);
+    EXPECT_EQ(client.checkConnect(2000), ConnectStatus::Connected);
+
+    ASSERT_TRUE(listener.waitReadable(2000));
+    TcpSocket server = listener.accept();
+    ASSERT_TRUE(server.valid());
+    const std::uint8_t hello[4] = {0xAA, 1, 0, 0};
+    EXPECT_EQ(server.send(hello), 4);
+    ASSERT_TRUE(client.waitReadable(2000));
+    EXPECT_EQ(client.bytesWaiting().value_or(0), 4u);
+    EXPECT_EQ(client.probePeer(), PeerStatus::Open);
+}
+
+TEST(TcpSocket, RefusedConnectionIsReportedWhenTheAttemptCompletes) {
+    // Find a port nobody listens on: bind one, then close it.
+    TcpSocket probe = TcpSocket::openStream();
+    ASSERT_TRUE(probe.bindAndListen(0, 1, Ipv4Address::loopback()));
+    const std::uint16_t port = probe.localPort();
+    probe.close();
+
+    TcpSocket client = TcpSocket::openStream();
+    ASSERT_TRUE(client.setNonBlocking(true));
+    ConnectStatus status = client.connect(Ipv4Address::loopback(), port);
+    if (status == ConnectStatus::InProgress) {
+        status = client.checkConnect(2000);
+    }
+    EXPECT_EQ(status, ConnectStatus::Failed);
+}
+
+TEST(TcpSocket, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
+    auto sockets = TcpSocket::pair();
+    ASSERT_TRUE(sockets);
+    auto& [a, b] = *sockets;
+    b.close();
+    const std::uint8_t bytes[4] = {0xAA, 0, 10, 0};
+    EXPECT_EQ(a.send(bytes), -1);  // EPIPE, and no SIGPIPE
+    EXPECT_EQ(a.probePeer(), PeerStatus::Closed);
+}
+
+TEST(TcpSocket, SecondListenerOnATakenPortFails) {
+    TcpSocket first = TcpSocket::openStream();
+    ASSERT_TRUE(first.setReuseAddress(true));
+    ASSERT_TRUE(first.bindAndListen(0, 5));
+    TcpSocket second = TcpSocket::openStream();
+    ASSERT_TRUE(second.setReuseAddress(true));
+    EXPECT_FALSE(second.bindAndListen(first.localPort(), 5));
+}
+
+TEST(Resolve, DottedAddressesAndLocalhostResolveWithoutTheNetwork) {
+    EXPECT_EQ(resolveIpv4("127.0.0.1"), Ipv4Address::loopback());
+    EXPECT_EQ(resolveIpv4("localhost"), Ipv4Address::loopback());
+    EXPECT_FALSE(resolveIpv4("no-such-host.invalid"));
+    EXPECT_FALSE(resolveIpv4(""));
+    EXPECT_EQ(Ipv4Address::loopback().toString(), "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace kestrane
