@@ -46,6 +46,7 @@ std::size_t PacketStreamReader::readPacket(std::span<const std::uint8_t> bytes, 
     consumed += take;
     if (payloadFilled_ == payloadWanted_) {
         queue.push(record_);
+        lastHeader_ = record_.header;
         headerFilled_ = 0;
         ++packetsCompleted_;
     }

@@ -30,6 +30,8 @@ public:
     bool midPacket() const { return headerFilled_ > 0; }
     // Packets completed over the reader's life.
     std::uint64_t packetsCompleted() const { return packetsCompleted_; }
+    // The header of the packet completed last (all zero before the first).
+    const PacketHeader& lastHeader() const { return lastHeader_; }
 
 private:
     PacketRecord record_{};
@@ -37,6 +39,7 @@ private:
     std::size_t payloadWanted_ = 0;  // the length byte as sent, up to 255
     std::size_t payloadFilled_ = 0;
     std::uint64_t packetsCompleted_ = 0;
+    PacketHeader lastHeader_{0, 0, 0, 0};
 };
 
 enum class StreamStatus { Open, Closed, Failed };

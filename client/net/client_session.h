@@ -1,0 +1,125 @@
+// client_session.h -- the client's one connection to the server: connect, join, receive thread, sends.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "common/packet.h"
+#include "common/packet_queue.h"
+#include "common/player_info.h"
+#include "platform/tcp_socket.h"
+#include "platform/wake_event.h"
+
+namespace kestrane {
+
+inline constexpr std::uint16_t kServerPort = 5001;
+// The longest chat line every receiver holds whole.
+inline constexpr std::size_t kMaxChatLine = kPayloadCapacity;
+
+// Messages the connection shows the player (caption "Orvane Works").
+inline constexpr std::string_view kSocketStartupErrorText = "WSAStartup() Error";
+inline constexpr std::string_view kSocketErrorText = "socket() Error";
+inline constexpr std::string_view kHostNotFoundText = "FIND Host Name Error In DNS";
+inline constexpr std::string_view kConnectErrorText = "Socket Connect Error";
+inline constexpr std::string_view kWrongServerText = "잘못된 서버를 지명하였습니다.";
+
+struct ServerAddress {
+    std::string host;
+    std::uint16_t port = kServerPort;
+};
+
+// "HOST" or "HOST:PORT" as the player typed it (surrounding blanks ignored); nothing when
+// the host is empty or the port is not a number from 1 to 65535.
+std::optional<ServerAddress> parseServerAddress(std::string_view text);
+
+// Draws a starting position; the default seeds the C library's generator with the time in
+// seconds, then draws x = rand() % 400 + 100 and y = rand() % 300 + 100.
+struct StartPosition {
+    std::int16_t x = 0;
+    std::int16_t y = 0;
+};
+using StartPositionSource = std::function<StartPosition()>;
+StartPosition randomStartPosition();
+
+// One client's session: the socket, its player number and name, the packet queue and the
+// receive thread. Several sessions may live in one process (tests, bots).
+//
+// Threads: every operation runs on the owner's (main) thread, except the receive thread,
+// which only reads the socket and appends to queue(). The queue and the socket are all
+// the two threads share.
+class ClientSession {
+public:
+    ClientSession();
+    ~ClientSession();  // stops the receive thread and closes the socket
+    ClientSession(const ClientSession&) = delete;
+    ClientSession& operator=(const ClientSession&) = delete;
+
+    // Creates the socket, non-blocking, ready to connect. Shows "socket() Error" on failure.
+    bool startNetwork();
+    // Looks the address up and starts connecting. True when the attempt is under way or done;
+    // false after showing "FIND Host Name Error In DNS" or "Socket Connect Error", with a
+    // fresh socket ready for another try.
+    bool connectToServer(std::string_view addressText);
+    // Checks the attempt started by connectToServer, waiting at most `timeoutMs`.
+    // Connected: the socket is switched to blocking mode for the handshake and the receive
+    // thread. Failed: "Socket Connect Error" has been shown and a fresh socket is ready.
+    ConnectStatus pollConnection(int timeoutMs = 0);
+
+    // The join handshake: reads the 4-byte welcome (false when it cannot be read whole within
+    // `welcomeTimeoutMs`, or does not begin with 0xAA), takes its player number, then sends
+    // the 36-byte Join with a starting position and the player's name.
+    bool joinGame(const StartPositionSource& startPosition = randomStartPosition, int welcomeTimeoutMs = 10000);
+
+    // Starts the receive thread: it wakes at least every 10 ms (at once when bytes arrive or
+    // the stop is asked) and queues every whole packet. When the connection closes or fails
+    // it queues one ServerClosing record and reads no more.
+    void startReceiveThread();
+    // Asks the receive thread to end and waits for it. Safe to call when it is not running.
+    void stopReceiveThread();
+    // Stops the receive thread and closes the socket.
+    void stopNetwork();
+
+    // Sends, each one packet in one write with this session's player number as sender.
+    // They do nothing while there is no connection; failures are not reported.
+    void sendHeaderOnly(MsgType type);
+    void sendSteer(std::uint8_t code);
+    void sendHit(std::uint16_t bulletId);
+    // Sends "[name] text", cut to at most 51 bytes without splitting a two-byte character.
+    void sendChat(std::string_view text);
+    void sendPacket(const PacketRecord& record);
+
+    // For tests and bots: use an already connected socket (e.g. one end of a socket pair)
+    // as if the handshake had given `playerNumber`.
+    void adopt(TcpSocket connected, std::uint8_t playerNumber);
+
+    std::uint8_t localPlayerNumber() const { return localPlayerNumber_; }
+    // The name as typed (code page 949, at most 20 bytes); "이름" until set.
+    const NameField& playerName() const { return playerName_; }
+    void setPlayerName(std::string_view cp949Name) { playerName_ = makeNameField(cp949Name); }
+
+    PacketQueue& queue() { return queue_; }
+    TcpSocket& socket() { return socket_; }
+    bool receiveThreadRunning() const { return receiveThread_.joinable(); }
+
+private:
+    bool openSocket();
+    void receiveThreadMain();
+
+    TcpSocket socket_;
+    std::uint8_t localPlayerNumber_ = 0;
+    NameField playerName_;
+    PacketQueue queue_;
+    std::optional<WakeEvent> stopEvent_;
+    std::thread receiveThread_;
+};
+
+// The chat line "[name] text" as it is sent: at most kMaxChatLine bytes, whole characters.
+std::string formatChatLine(std::string_view name, std::string_view text);
+
+}  // namespace kestrane
