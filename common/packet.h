@@ -63,10 +63,12 @@ struct PacketRecord {
     std::span<const std::uint8_t> payloadBytes() const {
         return {payload.data(), std::min<std::size_t>(header.length, kPayloadCapacity)};
     }
-    // The packet as it goes on the wire: header then `length` payload bytes.
-    std::span<const std::uint8_t> wireBytes() const {
+    // The packet as it goes on the wire: header then `length` payload bytes. The view points
+    // into this record, so it is not offered on temporaries.
+    std::span<const std::uint8_t> wireBytes() const& {
         return {reinterpret_cast<const std::uint8_t*>(this), kHeaderSize + payloadBytes().size()};
     }
+    std::span<const std::uint8_t> wireBytes() const&& = delete;
 };
 static_assert(sizeof(PacketHeader) == kHeaderSize);
 static_assert(sizeof(PacketRecord) == kRecordSize);

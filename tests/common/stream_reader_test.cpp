@@ -96,8 +96,8 @@ TEST(StreamReader, OverlongPayloadKeepsFiftyOneBytesAndTheStreamInStep) {
     for (int i = 0; i < 200; ++i) {
         stream.push_back(static_cast<std::uint8_t>(i < 51 ? 'a' + i % 26 : 0xAA));
     }
-    const auto stop = makePacket(9, MsgType::Stop).wireBytes();
-    stream.insert(stream.end(), stop.begin(), stop.end());
+    const PacketRecord stop = makePacket(9, MsgType::Stop);
+    stream.insert(stream.end(), stop.wireBytes().begin(), stop.wireBytes().end());
 
     PacketQueue queue;
     EXPECT_EQ(PacketStreamReader().feed(stream, queue), 2u);
@@ -166,7 +166,8 @@ TEST_F(SocketReaderTest, ManyPacketsFromAWriterThreadArriveInOrder) {
         for (int i = 0; i < kCount; ++i) {
             std::uint8_t id[2];
             writeU16(id, static_cast<std::uint16_t>(i));
-            remote.sendAll(makePacket(1, MsgType::Hit, id).wireBytes());
+            const PacketRecord hit = makePacket(1, MsgType::Hit, id);
+            remote.sendAll(hit.wireBytes());
         }
     });
     int next = 0;
