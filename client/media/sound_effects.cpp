@@ -189,6 +189,13 @@ bool SoundEffects::isPlaying(int slot) const {
     return deviceOpen_ && slotLoaded(slot) && Mix_Playing(slot) != 0;
 }
 
+std::span<const std::uint8_t> SoundEffects::deviceSamples(int slot) const {
+    if (!slotLoaded(slot)) {
+        return {};
+    }
+    return slots_[static_cast<std::size_t>(slot)]->samples;
+}
+
 int SoundEffects::playCount(int slot) const {
     return slot >= 0 && slot < kSoundSlotCount ? playCounts_[static_cast<std::size_t>(slot)] : 0;
 }

@@ -76,6 +76,8 @@ public:
     bool slotLoaded(int slot) const;
     std::optional<SoundBufferFormat> bufferFormat(int slot) const;
     bool isPlaying(int slot) const;
+    // The slot's samples as converted for the device (empty when the slot is empty).
+    std::span<const std::uint8_t> deviceSamples(int slot) const;
 
     // Every play() call is counted and reported, with or without a device, so headless tests
     // can tell which effects the game asked for.
