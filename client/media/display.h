@@ -37,8 +37,8 @@ public:
     Display& operator=(const Display&) = delete;
 
     // Takes over `window` (created by the client program, which keeps owning it): switches it
-    // to `mode`, uses the window's renderer or makes one, and creates the back buffer and the
-    // texture it is shown through. bitsPerPixel must be 16. False on the first step that
+    // to `mode`, uses the window's renderer (setting its logical size to width x height) or
+    // makes one, and creates the back buffer and the texture it is shown through. bitsPerPixel must be 16. False on the first step that
     // fails, with no message (the caller reports it); the display is then empty.
     bool init(SDL_Window* window, int width, int height, int bitsPerPixel,
               WindowMode mode = WindowMode::FullScreenDesktop);

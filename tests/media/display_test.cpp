@@ -1,6 +1,7 @@
 // Surfaces, keyed copies, BMP loading, the drawing context and screenshots.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <stb_image.h>
 
 #include "client/media/client_media.h"
@@ -245,6 +246,44 @@ TEST(Display, EmptyOffscreenAndScreenshotStates) {
     display.release();
     EXPECT_FALSE(display.hasBackBuffer());
     EXPECT_EQ(display.screenWidth(), 0);
+}
+
+}  // namespace
+}  // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+TEST(Display, ShowsTheBackBufferInAWindowItIsHandedOver) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("display", 0, 0, 320, 200, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    {
+        Display display;
+        EXPECT_FALSE(display.init(window, 800, 600, 24)) << "only 16 bits per pixel";
+        EXPECT_FALSE(display.hasBackBuffer());
+        ASSERT_TRUE(display.init(window, 800, 600, 16, WindowMode::Windowed)) << SDL_GetError();
+        EXPECT_TRUE(display.hasWindow());
+        EXPECT_EQ(display.screenRect(), (PixelRect{0, 0, 800, 600}));
+        int width = 0, height = 0;
+        SDL_GetWindowSize(window, &width, &height);
+        EXPECT_EQ(width, 800);
+        EXPECT_EQ(height, 600);
+        display.backBuffer().fill(0xF800);
+        EXPECT_EQ(display.present(), 0);
+
+        // A renderer the program already made for the window (its dialogs) is used, not replaced.
+        display.release();
+        SDL_Renderer* own = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        ASSERT_NE(own, nullptr) << SDL_GetError();
+        ASSERT_TRUE(display.init(window, 800, 600, 16, WindowMode::Windowed));
+        EXPECT_EQ(display.present(), 0);
+        display.release();
+        EXPECT_EQ(SDL_GetRenderer(window), own);
+        SDL_DestroyRenderer(own);
+    }
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace
