@@ -255,6 +255,10 @@ namespace kestrane {
 namespace {
 
 TEST(Display, ShowsTheBackBufferInAWindowItIsHandedOver) {
+    // The software renderer on a plain framebuffer: no graphics driver is loaded, whatever
+    // the machine has (those drivers keep memory past their unloading).
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("display", 0, 0, 320, 200, SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();
