@@ -16,7 +16,6 @@ inline constexpr int kKeyLeftAlt = 0x38;
 inline constexpr int kKeySpace = 0x39;
 inline constexpr int kKeyF1 = 0x3B;
 inline constexpr int kKeyF10 = 0x44;
-inline constexpr int kKeyF12 = 0x58;
 inline constexpr int kKeyUp = 0xC8;
 inline constexpr int kKeyLeft = 0xCB;
 inline constexpr int kKeyRight = 0xCD;
