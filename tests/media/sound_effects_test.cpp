@@ -11,15 +11,15 @@ namespace {
 
 using testing::Bytes;
 using testing::TempDir;
-using testing::WaveSpec;
+using testing::WaveFields;
 using testing::writeWave;
 
-constexpr WaveSpec kMono8{1, 11025, 1, 8, 0};
-constexpr WaveSpec kStereo16{2, 22050, 4, 16, 0};
+constexpr WaveFields kMono8{1, 11025, 1, 8, 0};
+constexpr WaveFields kStereo16{2, 22050, 4, 16, 0};
 
 // A tone long enough to be still playing when the test looks again.
-Bytes tone(const WaveSpec& spec, double seconds) {
-    Bytes samples(static_cast<std::size_t>(spec.sampleRate * seconds) * spec.blockAlign);
+Bytes tone(const WaveFields& fields, double seconds) {
+    Bytes samples(static_cast<std::size_t>(fields.sampleRate * seconds) * fields.blockAlign);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         samples[i] = static_cast<std::uint8_t>(i * 37);
     }
@@ -28,8 +28,8 @@ Bytes tone(const WaveSpec& spec, double seconds) {
 
 void writeAllSix(const TempDir& dir, double seconds) {
     for (int n = 1; n <= 6; ++n) {
-        const WaveSpec& spec = n % 2 == 1 ? kMono8 : kStereo16;
-        writeWave(dir.file(std::to_string(n) + ".wav"), spec, tone(spec, seconds));
+        const WaveFields& fields = n % 2 == 1 ? kMono8 : kStereo16;
+        writeWave(dir.file(std::to_string(n) + ".wav"), fields, tone(fields, seconds));
     }
 }
 
@@ -123,7 +123,7 @@ TEST(SoundEffects, ShortDataPlaysSilenceAndUnusableHeadersLeaveTheSlotEmpty) {
     ASSERT_TRUE(Mix_QuerySpec(&frequency, &format, &channels));
 
     // In the device's own format nothing is converted, so the bytes can be compared.
-    const WaveSpec device{static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(frequency),
+    const WaveFields device{static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(frequency),
                           static_cast<std::uint16_t>(channels * 2), 16, 4000};
     ASSERT_EQ(format, AUDIO_S16LSB);
     writeWave(dir.file("short.wav"), device, Bytes(1000, 0x55));
@@ -142,15 +142,15 @@ TEST(SoundEffects, ShortDataPlaysSilenceAndUnusableHeadersLeaveTheSlotEmpty) {
     EXPECT_EQ(std::count(converted.begin() + 10 * 2 * channels, converted.end(), 0),
               static_cast<std::ptrdiff_t>(90 * 2 * channels));
 
-    const std::vector<std::pair<std::string, WaveSpec>> refused{
+    const std::vector<std::pair<std::string, WaveFields>> refused{
         {"12 bits", {1, 11025, 2, 12, 0}},
         {"32 bits", {1, 11025, 4, 32, 0}},
         {"no sample rate", {1, 0, 1, 8, 0}},
         {"no data", {1, 11025, 1, 8, 0}},
         {"absurd size", {1, 11025, 1, 8, 0xFFFFFFF0}},
     };
-    for (const auto& [name, spec] : refused) {
-        writeWave(dir.file("bad.wav"), spec, name == "no data" ? Bytes{} : Bytes(64, 1));
+    for (const auto& [name, fields] : refused) {
+        writeWave(dir.file("bad.wav"), fields, name == "no data" ? Bytes{} : Bytes(64, 1));
         EXPECT_FALSE(sound.loadWave(dir.file("bad.wav"), 2)) << name;
         EXPECT_FALSE(sound.slotLoaded(2)) << name;
     }

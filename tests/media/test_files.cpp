@@ -89,18 +89,18 @@ void SpriteFileBuilder::write(const std::string& path, std::size_t cutTo) const 
     writeFile(path, Bytes(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(cutTo, bytes_.size()))));
 }
 
-void writeWave(const std::string& path, const WaveSpec& spec, const Bytes& samples) {
-    const std::uint32_t dataSize = spec.dataSize != 0 ? spec.dataSize : static_cast<std::uint32_t>(samples.size());
+void writeWave(const std::string& path, const WaveFields& fields, const Bytes& samples) {
+    const std::uint32_t dataSize = fields.dataSize != 0 ? fields.dataSize : static_cast<std::uint32_t>(samples.size());
     Bytes bytes{'R', 'I', 'F', 'F'};
     appendU32(bytes, 36 + dataSize);
     bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
     appendU32(bytes, 16);
     appendU16(bytes, 1);
-    appendU16(bytes, spec.channels);
-    appendU32(bytes, spec.sampleRate);
-    appendU32(bytes, spec.sampleRate * spec.blockAlign);
-    appendU16(bytes, spec.blockAlign);
-    appendU16(bytes, spec.bitsPerSample);
+    appendU16(bytes, fields.channels);
+    appendU32(bytes, fields.sampleRate);
+    appendU32(bytes, fields.sampleRate * fields.blockAlign);
+    appendU16(bytes, fields.blockAlign);
+    appendU16(bytes, fields.bitsPerSample);
     bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
     appendU32(bytes, dataSize);
     bytes.insert(bytes.end(), samples.begin(), samples.end());

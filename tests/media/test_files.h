@@ -50,14 +50,14 @@ private:
 };
 
 // A canonical 44-byte-header WAV file; `header` values as they should appear in the file.
-struct WaveSpec {
+struct WaveFields {
     std::uint16_t channels = 1;
     std::uint32_t sampleRate = 11025;
     std::uint16_t blockAlign = 1;
     std::uint16_t bitsPerSample = 8;
     std::uint32_t dataSize = 0;  // 0: the size of `samples`
 };
-void writeWave(const std::string& path, const WaveSpec& spec, const Bytes& samples);
+void writeWave(const std::string& path, const WaveFields& fields, const Bytes& samples);
 
 // A bottom-up 24-bit BMP; rows top-down as 0xRRGGBB.
 void writeBmp24(const std::string& path, const std::vector<std::vector<std::uint32_t>>& rows);
