@@ -1,0 +1,86 @@
+// keyboard.h -- the keyboard as a 256-byte snapshot indexed by the game's key codes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+struct SDL_Window;
+
+namespace kestrane {
+
+// Key codes are keyboard scan codes (set 1, extended keys with bit 7 set).
+inline constexpr int kKeyEscape = 0x01;
+inline constexpr int kKeyEnter = 0x1C;
+inline constexpr int kKeyLeftAlt = 0x38;
+inline constexpr int kKeySpace = 0x39;
+inline constexpr int kKeyF1 = 0x3B;
+inline constexpr int kKeyF10 = 0x44;
+inline constexpr int kKeyF12 = 0x58;
+inline constexpr int kKeyUp = 0xC8;
+inline constexpr int kKeyLeft = 0xCB;
+inline constexpr int kKeyRight = 0xCD;
+inline constexpr int kKeyDown = 0xD0;
+
+// Byte n belongs to key code n; bit 7 set means the key is down.
+using KeyState = std::array<std::uint8_t, 256>;
+inline constexpr std::uint8_t kKeyDownBit = 0x80;
+
+// Result codes, as the input set-up reports them: 0 is success.
+inline constexpr std::int32_t kInputOk = 0;
+inline constexpr std::int32_t kInputFail = static_cast<std::int32_t>(0x80004005u);
+
+// The key code of an SDL scancode (an SDL_Scancode value), 0 for keys the game has no code for.
+int keyCodeForScancode(int scancode);
+// A snapshot from SDL's keyboard state array (indexed by scancode, non-zero = down).
+KeyState keyStateFromScancodes(std::span<const std::uint8_t> scancodeStates);
+
+// The program's input system; it must exist before the keyboard device. Main thread only.
+class InputSystem {
+public:
+    InputSystem() = default;
+    virtual ~InputSystem();
+    InputSystem(const InputSystem&) = delete;
+    InputSystem& operator=(const InputSystem&) = delete;
+
+    // Starts SDL's event handling (the video subsystem must be up for keys to arrive). A second
+    // call shows "이미 오브젝트 생성했슴" and returns kInputFail; a failure to start shows
+    // "DirectInputCreateEx FAILED" and returns the platform's code. Captions are "FAILED".
+    std::int32_t create(SDL_Window* window);
+    bool created() const { return created_; }
+
+private:
+    bool created_ = false;
+};
+
+// The keyboard. Empty at first: every key reads as up until a poll or setKeyState. Main thread only.
+class KeyboardDevice {
+public:
+    KeyboardDevice() = default;
+    virtual ~KeyboardDevice();
+    KeyboardDevice(const KeyboardDevice&) = delete;
+    KeyboardDevice& operator=(const KeyboardDevice&) = delete;
+
+    // Binds the device to the game window: keys are read only while that window has the
+    // keyboard focus. Without a created input system shows "CreateDeviceEx FAILED"; with no
+    // usable window "SetCooperativeLevel FAILED" (caption "FAILED"); returns kInputFail then.
+    std::int32_t create(SDL_Window* window, const InputSystem& inputSystem);
+    bool created() const { return window_ != nullptr; }
+
+    // Takes a new snapshot. While the window lacks the focus every key reads as up, so a key
+    // held when the player switches away does not stay down. Without a device: nothing changes.
+    void poll();
+    // 1 when bit 7 of the snapshot byte for keyCode % 256 is set, else 0.
+    int isKeyDown(int keyCode) const { return (keyState_[static_cast<std::uint8_t>(keyCode)] & kKeyDownBit) != 0 ? 1 : 0; }
+
+    const KeyState& keyState() const { return keyState_; }
+    // For bots and tests: the snapshot the next key tests read (a poll with a device replaces it).
+    void setKeyState(const KeyState& state) { keyState_ = state; }
+    void setKeyDown(int keyCode, bool down);
+
+private:
+    SDL_Window* window_ = nullptr;
+    KeyState keyState_{};
+};
+
+}  // namespace kestrane
