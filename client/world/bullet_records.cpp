@@ -2,6 +2,7 @@
 #include "client/world/bullet_records.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "client/media/client_media.h"
 #include "client/world/client_world.h"
@@ -101,7 +102,8 @@ bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std
 }
 
 void removeBulletRecordAt(ClientWorld& world, std::size_t index) {
-    const BulletRecord& bullet = world.bulletRecords.at(index);
+    assert(index < world.bulletRecords.size());
+    const BulletRecord& bullet = world.bulletRecords[index];
     if (bullet.owner == world.localPlayerNumber()) {
         int& count = world.ownBulletCount[bullet.kind == kShot ? 0 : 1];
         // A bullet fired before a join cleared the counts may still come back afterwards;
