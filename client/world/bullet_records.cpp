@@ -1,0 +1,215 @@
+// bullet_records.cpp -- the bullets table, bullet flight, hit detection and damage, firing.
+#include "client/world/bullet_records.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "client/media/client_media.h"
+#include "client/world/client_world.h"
+#include "common/packet.h"
+
+namespace kestrane {
+
+namespace {
+
+bool intersect(const PixelRect& a, const PixelRect& b) {
+    return std::max(a.left, b.left) < std::min(a.right, b.right) &&
+           std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
+
+// The bullet a Hit from `victim` names. A client never reports its own player's bullets, so
+// when ids repeat, the first bullet with that id that someone else fired is the one meant.
+int findHitBullet(const ClientWorld& world, std::uint16_t id, std::uint8_t victim) {
+    const auto& bullets = world.bulletRecords;
+    const auto found = std::find_if(bullets.begin(), bullets.end(), [id, victim](const BulletRecord& bullet) {
+        return bullet.id == id && bullet.owner != victim;
+    });
+    return found == bullets.end() ? findBulletRecord(world, id) : static_cast<int>(found - bullets.begin());
+}
+
+}  // namespace
+
+void BulletRecord::init(std::uint8_t shooter, std::uint16_t bulletId, std::uint16_t startX, std::uint16_t startY,
+                        std::uint8_t bulletKind, std::uint8_t facing, const SpriteSet& set) {
+    owner = shooter;
+    id = bulletId;
+    x = startX;
+    y = startY;
+    kind = bulletKind;
+    direction = facing;
+    animCounter = 0;
+    speed = kind == kShot ? kShotSpeed : 0;
+    sprites = &set;
+    frame = static_cast<std::uint8_t>(kind * kBulletFramesPerKind);
+    computeBox();
+}
+
+void BulletRecord::computeBox() {
+    const SpriteFrame* picture = sprites != nullptr ? sprites->frame(frame) : nullptr;
+    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
+    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+    box = {x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight};
+}
+
+bool BulletRecord::move() {
+    if (kind == kMine) {
+        return true;
+    }
+    const StepDelta delta = stepDelta(direction);
+    const auto nx = static_cast<std::uint16_t>(x + speed * delta.dx);
+    const auto ny = static_cast<std::uint16_t>(y + speed * delta.dy);
+    if (!insideArenaX(nx) || !insideArenaY(ny)) {
+        return false;
+    }
+    x = nx;
+    y = ny;
+    computeBox();
+    return true;
+}
+
+void BulletRecord::animateAndDraw(Display& display) {
+    const std::uint8_t old = animCounter;
+    animCounter = static_cast<std::uint8_t>(old + 1);
+    if (old > 5) {
+        frame = bulletNextFrame[frame % bulletNextFrame.size()];
+        animCounter = 0;
+    }
+    if (sprites != nullptr) {
+        sprites->draw(display, frame, x, y);
+    }
+}
+
+int findBulletRecord(const ClientWorld& world, std::uint16_t id) {
+    const auto& bullets = world.bulletRecords;
+    const auto found =
+        std::find_if(bullets.begin(), bullets.end(), [id](const BulletRecord& bullet) { return bullet.id == id; });
+    return found == bullets.end() ? -1 : static_cast<int>(found - bullets.begin());
+}
+
+bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std::uint8_t> payload) {
+    if (payload.size() < kFirePayloadSize) {
+        return false;
+    }
+    const std::uint8_t kind = payload[kFireKindOffset];
+    if (kind != kShot && kind != kMine) {
+        return false;  // no picture and no damage for it: a peer's bad value
+    }
+    BulletRecord bullet;
+    bullet.init(owner, readU16(&payload[kFireIdOffset]), readU16(&payload[kFireXOffset]),
+                readU16(&payload[kFireYOffset]), kind, payload[kFireDirectionOffset], world.media.bulletSprites);
+    world.bulletRecords.push_back(bullet);
+    return true;
+}
+
+void removeBulletRecordAt(ClientWorld& world, std::size_t index) {
+    assert(index < world.bulletRecords.size());
+    const BulletRecord& bullet = world.bulletRecords[index];
+    if (bullet.owner == world.localPlayerNumber()) {
+        int& count = world.ownBulletCount[bullet.kind == kShot ? 0 : 1];
+        // A bullet fired before a join cleared the counts may still come back afterwards;
+        // it must not leave the count below zero and lift the fire limit for good.
+        count = std::max(count - 1, 0);
+    }
+    world.bulletRecords.erase(world.bulletRecords.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool removeBulletRecord(ClientWorld& world, std::uint16_t id) {
+    const int index = findBulletRecord(world, id);
+    if (index < 0) {
+        return false;
+    }
+    removeBulletRecordAt(world, static_cast<std::size_t>(index));
+    return true;
+}
+
+void clearBulletRecords(ClientWorld& world) {
+    world.bulletRecords.clear();
+    world.ownBulletCount = {0, 0};
+}
+
+void drawBullets(ClientWorld& world) {
+    for (BulletRecord& bullet : world.bulletRecords) {
+        bullet.animateAndDraw(world.media.display);
+    }
+}
+
+void stepBulletsAndHitTest(ClientWorld& world) {
+    if (localPlayerRecord(world) == nullptr) {
+        return;
+    }
+    // Last to first, so a bullet removing itself does not disturb the ones still to move.
+    for (std::size_t i = world.bulletRecords.size(); i-- > 0;) {
+        if (!world.bulletRecords[i].move()) {
+            // The bullet that left goes, not the first one sharing its id.
+            removeBulletRecordAt(world, i);
+            world.media.sound.play(kSoundBulletGone);
+        }
+    }
+
+    PlayerRecord& own = *localPlayerRecord(world);
+    const SpriteFrame* picture = own.spriteFrame();
+    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
+    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+    // The picture's box shrunk by 5 pixels on every side.
+    own.hitBox = {own.x - halfWidth + 5, own.y - halfHeight + 5, own.x + halfWidth - 5, own.y + halfHeight - 5};
+
+    for (std::size_t i = world.bulletRecords.size(); i-- > 0;) {
+        const BulletRecord& bullet = world.bulletRecords[i];
+        if (bullet.owner != world.localPlayerNumber() && intersect(own.hitBox, bullet.box)) {
+            world.session.sendHit(bullet.id);
+        }
+    }
+}
+
+void applyHit(ClientWorld& world, std::uint8_t victim, std::uint16_t bulletId) {
+    const int v = findPlayerRecord(world, victim);
+    if (v < 0) {
+        return;
+    }
+    const int b = findHitBullet(world, bulletId, victim);
+    if (b < 0) {
+        return;
+    }
+    PlayerRecord& player = world.playerRecords[static_cast<std::size_t>(v)];
+    const BulletRecord& bullet = world.bulletRecords[static_cast<std::size_t>(b)];
+    if (player.energy != 0) {
+        const int energy = static_cast<int>(player.energy) - bulletDamage[bullet.kind == kShot ? 0 : 1];
+        if (energy > 0) {
+            player.energy = static_cast<std::uint8_t>(energy);
+        } else {
+            player.energy = 0;
+            player.motion = kStanding;
+        }
+        world.media.sound.play(kSoundHit);
+    }
+    removeBulletRecordAt(world, static_cast<std::size_t>(b));
+    if (player.energy == 0 && victim == world.localPlayerNumber()) {
+        world.localDead = true;
+        world.media.sound.play(kSoundDown);
+    }
+}
+
+void fireBullet(ClientWorld& world, std::uint8_t kind) {
+    const PlayerRecord* own = localPlayerRecord(world);
+    if (own == nullptr) {
+        return;
+    }
+    const SpriteFrame* picture = own->spriteFrame();
+    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
+    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+    const StepDelta delta = stepDelta(own->direction);
+    // A shot starts at the front edge of the picture, a mine is laid at the back edge.
+    const int sign = kind == kShot ? 1 : -1;
+    const auto sx = static_cast<std::uint16_t>(own->x + sign * delta.dx * halfWidth + 2);
+    const auto sy = static_cast<std::uint16_t>(own->y + sign * delta.dy * halfHeight + 2);
+
+    std::array<std::uint8_t, kFirePayloadSize> payload{};
+    writeU16(&payload[kFireIdOffset], 0);  // the server stamps the id
+    writeU16(&payload[kFireXOffset], sx);
+    writeU16(&payload[kFireYOffset], sy);
+    payload[kFireKindOffset] = kind;
+    payload[kFireDirectionOffset] = own->direction;
+    world.session.sendPacket(makePacket(world.localPlayerNumber(), MsgType::Fire, payload));
+}
+
+}  // namespace kestrane

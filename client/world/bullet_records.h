@@ -1,0 +1,84 @@
+// bullet_records.h -- shots and mines: the bullets table, flight on the tick, the local
+// player's hit test, hits, and firing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "client/media/pixel.h"
+
+namespace kestrane {
+
+class Display;
+class SpriteSet;
+struct ClientWorld;
+
+// Bullet kinds, carried in the Fire message.
+inline constexpr std::uint8_t kShot = 0;  // Space: flies straight ahead
+inline constexpr std::uint8_t kMine = 1;  // left Alt: laid behind the player, never moves
+inline constexpr int kBulletKindCount = 2;
+
+// Bullet sprite layout: frames 0..2 animate a shot, 3..5 a mine.
+inline constexpr int kBulletFramesPerKind = 3;
+inline constexpr std::array<std::uint8_t, kBulletKindCount * kBulletFramesPerKind> bulletNextFrame = {1, 2, 0,
+                                                                                                      4, 5, 3};
+// Energy a hit takes, by kind.
+inline constexpr std::array<std::uint8_t, kBulletKindCount> bulletDamage = {5, 10};
+inline constexpr int kShotSpeed = 5;  // pixels per tick
+
+// One shot or mine, as every client holds it. Only kinds 0 and 1 are ever stored.
+struct BulletRecord {
+    std::uint8_t owner = 0;  // the shooter's player number
+    std::uint16_t id = 0;    // stamped by the server; ids repeat, so two bullets may share one
+    std::uint16_t x = 0;     // where the sprite's hot spot goes, screen pixels
+    std::uint16_t y = 0;
+    std::uint8_t kind = kShot;
+    std::uint8_t direction = 0;  // the shooter's facing when it fired
+    const SpriteSet* sprites = nullptr;  // the bullet sprite set
+    std::uint8_t frame = 0;
+    std::uint8_t animCounter = 0;  // gates frame changes to every seventh drawn frame
+    std::uint8_t speed = 0;
+    // The area the bullet hits: its picture's half-size (hot spot) either side of (x, y),
+    // for the frame it had when created or last moved.
+    PixelRect box{};
+
+    void init(std::uint8_t owner, std::uint16_t id, std::uint16_t x, std::uint16_t y, std::uint8_t kind,
+              std::uint8_t direction, const SpriteSet& sprites);
+    // One tick. A shot moves `speed` pixels along its direction; a mine stays. False when the
+    // shot's next position is outside the arena: it has left, nothing changed, and the caller
+    // removes it.
+    bool move();
+    // Advances the animation (every seventh call) and draws the current frame.
+    void animateAndDraw(Display& display);
+    void computeBox();
+};
+
+// Index of the first bullet with that id, or -1.
+int findBulletRecord(const ClientWorld& world, std::uint16_t id);
+// A relayed Fire from `owner`; payload: id, x, y (16-bit each), kind, direction. A payload
+// shorter than 8 bytes or a kind other than shot or mine is refused (false).
+bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std::uint8_t> payload);
+// Removes the first bullet with that id; false when there is none.
+bool removeBulletRecord(ClientWorld& world, std::uint16_t id);
+// Removes the bullet at `index` (inside the table), counting it off ownBulletCount when it
+// is the local player's.
+void removeBulletRecordAt(ClientWorld& world, std::size_t index);
+// Removes every bullet; both own counts become 0.
+void clearBulletRecords(ClientWorld& world);
+// Draws every bullet, first to last.
+void drawBullets(ClientWorld& world);
+// A Tick, after the players have stepped: moves every bullet (one that leaves the arena is
+// removed with sound 1), then reports with a Hit every bullet of another player that touches
+// the local player. Nothing happens while the local player has no record.
+void stepBulletsAndHitTest(ClientWorld& world);
+// A relayed Hit: `victim` loses the bullet's damage (sound 3 if it had energy), the bullet
+// goes, and a local player left without energy is down (sound 4). Unknown players or ids
+// change nothing.
+void applyHit(ClientWorld& world, std::uint8_t victim, std::uint16_t bulletId);
+// Sends a Fire for a new bullet of the local player: a shot from the front edge of its
+// picture, a mine from the back edge. The bullet itself arrives with the relayed copy.
+void fireBullet(ClientWorld& world, std::uint8_t kind);
+
+}  // namespace kestrane

@@ -1,0 +1,108 @@
+// dispatcher.cpp -- one handler per message type.
+#include "client/world/dispatcher.h"
+
+#include <cstddef>
+
+#include "client/world/client_world.h"
+
+namespace kestrane {
+
+namespace {
+
+// Payload bytes each message needs before it may be read.
+constexpr std::size_t kSteerPayloadSize = 1;
+constexpr std::size_t kSetPositionPayloadSize = 4;
+constexpr std::size_t kHitPayloadSize = 2;
+
+bool carries(const PacketRecord& record, std::size_t bytes) { return record.payloadBytes().size() >= bytes; }
+
+void showCentrePicture(ClientWorld& world, int picture) {
+    world.media.etcSprites.draw(world.media.display, picture, kScreenCentreX, kScreenCentreY);
+    world.media.display.present();
+}
+
+void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record) {
+    world.media.sound.play(kSoundJoined);
+    addPlayerRecord(world, sender, PlayerInfo::decode(record.payloadBytes()));
+    // Alone, the game runs at once; otherwise it waits for everyone's state and the Resume.
+    world.worldRunning = world.playerRecords.size() == 1;
+    if (sender == world.localPlayerNumber()) {
+        return;
+    }
+    sendOwnState(world);
+    showCentrePicture(world, kJoinedPicture);
+    clearBulletRecords(world);
+}
+
+}  // namespace
+
+void applyPacket(ClientWorld& world, const PacketRecord& record) {
+    const std::uint8_t sender = record.header.sender;
+    const std::span<const std::uint8_t> payload = record.payloadBytes();
+    switch (record.msgType()) {
+        case MsgType::Join:
+            if (carries(record, PlayerInfo::kEncodedSize)) {
+                onJoin(world, sender, record);
+            }
+            break;
+        case MsgType::Resume:
+            world.worldRunning = true;
+            break;
+        case MsgType::Chat:
+            appendChatLine(world, payload);
+            break;
+        case MsgType::Leave:
+            removePlayerRecord(world, sender);
+            break;
+        case MsgType::Steer:
+            if (carries(record, kSteerPayloadSize)) {
+                steerPlayer(world, sender, payload[0]);
+            }
+            break;
+        case MsgType::Stop:
+            stopPlayer(world, sender);
+            break;
+        case MsgType::PlayerState:
+            if (carries(record, PlayerInfo::kEncodedSize)) {
+                applyPlayerState(world, sender, PlayerInfo::decode(payload));
+            }
+            break;
+        case MsgType::SetPosition:
+            if (carries(record, kSetPositionPayloadSize)) {
+                setPlayerPosition(world, sender, readI16(&payload[0]), readI16(&payload[2]));
+            }
+            break;
+        case MsgType::Tick:
+            stepPlayers(world);
+            stepBulletsAndHitTest(world);
+            break;
+        case MsgType::ServerClosing:
+            world.worldRunning = false;
+            showCentrePicture(world, kServerClosedPicture);
+            break;
+        case MsgType::Fire:
+            addBulletRecord(world, sender, payload);
+            break;
+        case MsgType::Hit:
+            if (carries(record, kHitPayloadSize)) {
+                applyHit(world, sender, readU16(&payload[0]));
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void dispatchNextPacket(ClientWorld& world) {
+    PacketQueue& queue = world.session.queue();
+    const std::optional<PacketRecord> record = queue.front();
+    if (!record) {
+        return;
+    }
+    applyPacket(world, *record);
+    queue.popFront();
+}
+
+void clearPacketQueue(ClientWorld& world) { world.session.queue().clear(); }
+
+}  // namespace kestrane

@@ -1,0 +1,238 @@
+// player_records.cpp -- the players table and a player's movement, animation and drawing.
+#include "client/world/player_records.h"
+
+#include <algorithm>
+
+#include "client/media/client_media.h"
+#include "client/world/client_world.h"
+#include "common/packet.h"
+
+namespace kestrane {
+
+namespace {
+
+PlayerRecord makePlayerRecord(const ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
+    PlayerRecord record;
+    record.number = number;
+    record.name = info.name;
+    record.energy = info.energy;
+    record.spare = info.spare;
+    record.direction = info.direction;
+    record.motion = info.motion;
+    record.frame = info.frame;
+    record.x = static_cast<std::uint16_t>(info.x);
+    record.y = static_cast<std::uint16_t>(info.y);
+    record.sprites = &world.media.playerSprites;
+    record.animCounter = 0;
+    record.speed = kPlayerSpeed;
+    return record;
+}
+
+PlayerRecord* findRecord(ClientWorld& world, std::uint8_t number) {
+    const int index = findPlayerRecord(world, number);
+    return index < 0 ? nullptr : &world.playerRecords[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+std::uint8_t PlayerRecord::safeFrame() const {
+    if (frame < kWalkFrameCount) {
+        return frame;
+    }
+    const std::uint8_t facing = direction < kDirectionCount ? direction : 0;
+    return static_cast<std::uint8_t>(facing * kFramesPerDirection);
+}
+
+const SpriteFrame* PlayerRecord::spriteFrame() const {
+    return sprites != nullptr ? sprites->frame(safeFrame()) : nullptr;
+}
+
+PlayerInfo PlayerRecord::info() const {
+    PlayerInfo info;
+    info.energy = energy;
+    info.spare = spare;
+    info.direction = direction;
+    info.motion = motion;
+    info.frame = frame;
+    info.x = static_cast<std::int16_t>(x);
+    info.y = static_cast<std::int16_t>(y);
+    info.name = name;
+    return info;
+}
+
+void PlayerRecord::advanceFrame(std::uint8_t next) {
+    const std::uint8_t old = animCounter;
+    animCounter = static_cast<std::uint8_t>(old + 1);
+    if (old > 1) {
+        animCounter = 0;
+        frame = next;
+    }
+}
+
+void PlayerRecord::step() {
+    advanceFrame(walkNextFrame[safeFrame()]);
+    if (motion == kWalkingForward) {
+        stepForward();
+    } else {
+        stepBackward();
+    }
+}
+
+void PlayerRecord::stepForward() {
+    const StepDelta delta = stepDelta(direction);
+    stepBy(delta.dx, delta.dy);
+}
+
+void PlayerRecord::stepBackward() {
+    const StepDelta delta = stepDelta(direction);
+    stepBy(-delta.dx, -delta.dy);
+}
+
+void PlayerRecord::stepBy(int dx, int dy) {
+    // Positions are unsigned 16-bit: a step left of 0 wraps far outside the arena.
+    const auto nx = static_cast<std::uint16_t>(x + speed * dx);
+    const auto ny = static_cast<std::uint16_t>(y + speed * dy);
+    if (insideArenaX(nx)) {
+        x = nx;
+    }
+    if (insideArenaY(ny)) {
+        y = ny;
+    }
+}
+
+void PlayerRecord::draw(Display& display) {
+    int shown = kDeadFrame;
+    if (energy != 0) {
+        if (motion == kStanding) {
+            advanceFrame(standFrame[safeFrame()]);
+        }
+        shown = safeFrame();
+    }
+    if (sprites != nullptr) {
+        sprites->draw(display, shown, x, y);
+    }
+
+    auto dc = display.getDC();
+    if (!dc) {
+        return;
+    }
+    // Bar and name hang under the picture of the record's own frame, even for a player who
+    // is down, so they do not jump when the downed picture has another size.
+    const SpriteFrame* picture = spriteFrame();
+    const int hotSpotY = picture != nullptr ? picture->hotSpotY() : 0;
+    const int height = picture != nullptr ? picture->height() : 0;
+    const std::string_view text = nameText(name);
+    labelX = static_cast<int>(x) - static_cast<int>(text.size() / 2) * kNameCellWidth;
+    labelY = static_cast<int>(y) - hotSpotY + height;
+
+    const Rgb previousBrush = dc->selectBrush(energyBarBrush);
+    dc->rectangle(labelX, labelY, labelX + energy / 3, labelY + kEnergyBarHeight);
+    dc->selectBrush(previousBrush);
+
+    dc->setTextColor(kNameColour);
+    dc->textOut(labelX, labelY + kEnergyBarHeight + 1, text);
+}
+
+int findPlayerRecord(const ClientWorld& world, std::uint8_t number) {
+    const auto& records = world.playerRecords;
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [number](const PlayerRecord& record) { return record.number == number; });
+    return found == records.end() ? -1 : static_cast<int>(found - records.begin());
+}
+
+PlayerRecord* localPlayerRecord(ClientWorld& world) { return findRecord(world, world.localPlayerNumber()); }
+
+void addPlayerRecord(ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
+    world.playerRecords.push_back(makePlayerRecord(world, number, info));
+}
+
+void applyPlayerState(ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
+    if (PlayerRecord* record = findRecord(world, number)) {
+        record->energy = info.energy;
+        record->direction = info.direction;
+        record->motion = info.motion;
+        record->x = static_cast<std::uint16_t>(info.x);
+        record->y = static_cast<std::uint16_t>(info.y);
+        return;
+    }
+    // The local player is added by its own Join coming back, never by a state.
+    if (number != world.localPlayerNumber()) {
+        addPlayerRecord(world, number, info);
+    }
+}
+
+bool removePlayerRecord(ClientWorld& world, std::uint8_t number) {
+    const int index = findPlayerRecord(world, number);
+    if (index < 0) {
+        return false;
+    }
+    world.playerRecords.erase(world.playerRecords.begin() + index);
+    return true;
+}
+
+void steerPlayer(ClientWorld& world, std::uint8_t number, std::uint8_t code) {
+    PlayerRecord* record = findRecord(world, number);
+    if (record == nullptr) {
+        return;
+    }
+    // A facing out of range (from the network) turns as if it were 0.
+    const std::uint8_t facing = record->direction < kDirectionCount ? record->direction : 0;
+    switch (static_cast<SteerCode>(code)) {
+        case SteerCode::Forward:
+            record->motion = kWalkingForward;
+            break;
+        case SteerCode::Backward:
+            record->motion = kWalkingBackward;
+            break;
+        case SteerCode::TurnRight:
+            record->direction = turnRightTable[facing];
+            record->frame = static_cast<std::uint8_t>(record->direction * kFramesPerDirection);
+            break;
+        case SteerCode::TurnLeft:
+            record->direction = turnLeftTable[facing];
+            record->frame = static_cast<std::uint8_t>(record->direction * kFramesPerDirection);
+            break;
+        default:
+            break;
+    }
+}
+
+void stopPlayer(ClientWorld& world, std::uint8_t number) {
+    if (PlayerRecord* record = findRecord(world, number)) {
+        record->motion = kStanding;
+    }
+}
+
+void setPlayerPosition(ClientWorld& world, std::uint8_t number, std::int16_t x, std::int16_t y) {
+    if (number == world.localPlayerNumber()) {
+        return;
+    }
+    if (PlayerRecord* record = findRecord(world, number)) {
+        record->x = static_cast<std::uint16_t>(x);
+        record->y = static_cast<std::uint16_t>(y);
+    }
+}
+
+void stepPlayers(ClientWorld& world) {
+    for (PlayerRecord& record : world.playerRecords) {
+        if (record.motion != kStanding && record.energy != 0) {
+            record.step();
+        }
+    }
+}
+
+void drawPlayers(ClientWorld& world) {
+    for (PlayerRecord& record : world.playerRecords) {
+        record.draw(world.media.display);
+    }
+}
+
+void sendOwnState(ClientWorld& world) {
+    const PlayerRecord* own = localPlayerRecord(world);
+    if (own == nullptr) {
+        return;
+    }
+    world.session.sendPacket(makePacket(world.localPlayerNumber(), MsgType::PlayerState, own->info().encode()));
+}
+
+}  // namespace kestrane

@@ -1,0 +1,127 @@
+// world_fixture.cpp -- the test client and packet builders.
+#include "tests/world/world_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include "common/stream_reader.h"
+
+namespace kestrane::testing {
+
+TestClient::TestClient(std::uint8_t number, std::string_view name)
+    : world(session, media, [this] { return clock; }) {
+    session.setPlayerName(name);
+    auto ends = TcpSocket::pair();
+    EXPECT_TRUE(ends.has_value());
+    session.adopt(std::move((*ends)[0]), number);
+    server = std::move((*ends)[1]);
+    EXPECT_TRUE(media.display.initOffscreen());
+    EXPECT_TRUE(media.loadArtwork());  // tests run where the build puts the artwork
+    media.display.setDrawLog(&log);
+}
+
+std::vector<PacketRecord> TestClient::sent() {
+    PacketStreamReader reader;
+    PacketQueue queue;
+    std::uint8_t buffer[4096];
+    for (long n; (n = server.receive(buffer, true)) > 0;) {
+        reader.feed(std::span(buffer, static_cast<std::size_t>(n)), queue);
+    }
+    EXPECT_FALSE(reader.midPacket());
+    std::vector<PacketRecord> packets;
+    while (auto record = queue.takeFront()) {
+        packets.push_back(*record);
+    }
+    return packets;
+}
+
+void TestClient::receive(std::initializer_list<PacketRecord> records) {
+    for (const PacketRecord& record : records) {
+        applyPacket(world, record);
+    }
+}
+
+void TestClient::keys(std::initializer_list<int> down) {
+    media.keyboard.setKeyState({});
+    for (const int key : down) {
+        media.keyboard.setKeyDown(key, true);
+    }
+}
+
+void TestClient::frame() {
+    clock += 1.0 / 30;
+    frameTick(world);
+}
+
+PlayerRecord& TestClient::player(std::uint8_t number) {
+    const int index = findPlayerRecord(world, number);
+    EXPECT_GE(index, 0) << "no player " << int{number};
+    return world.playerRecords.at(static_cast<std::size_t>(index));
+}
+
+PlayerInfo playerInfo(int x, int y, std::uint8_t direction, std::string_view name, std::uint8_t energy) {
+    PlayerInfo info;
+    info.energy = energy;
+    info.direction = direction;
+    info.frame = static_cast<std::uint8_t>(direction * 3);
+    info.x = static_cast<std::int16_t>(x);
+    info.y = static_cast<std::int16_t>(y);
+    info.name = makeNameField(name);
+    return info;
+}
+
+PacketRecord joinPacket(std::uint8_t sender, const PlayerInfo& info) {
+    return makePacket(sender, MsgType::Join, info.encode());
+}
+
+PacketRecord statePacket(std::uint8_t sender, const PlayerInfo& info) {
+    return makePacket(sender, MsgType::PlayerState, info.encode());
+}
+
+PacketRecord steerPacket(std::uint8_t sender, SteerCode code) {
+    const std::uint8_t payload[1] = {static_cast<std::uint8_t>(code)};
+    return makePacket(sender, MsgType::Steer, payload);
+}
+
+PacketRecord headerPacket(std::uint8_t sender, MsgType type) { return makePacket(sender, type); }
+
+PacketRecord firePacket(std::uint8_t sender, std::uint16_t id, int x, int y, std::uint8_t kind,
+                        std::uint8_t direction) {
+    std::uint8_t payload[kFirePayloadSize] = {};
+    writeU16(&payload[kFireIdOffset], id);
+    writeU16(&payload[kFireXOffset], static_cast<std::uint16_t>(x));
+    writeU16(&payload[kFireYOffset], static_cast<std::uint16_t>(y));
+    payload[kFireKindOffset] = kind;
+    payload[kFireDirectionOffset] = direction;
+    return makePacket(sender, MsgType::Fire, payload);
+}
+
+PacketRecord hitPacket(std::uint8_t sender, std::uint16_t id) {
+    std::uint8_t payload[2];
+    writeU16(payload, id);
+    return makePacket(sender, MsgType::Hit, payload);
+}
+
+PacketRecord chatPacket(std::uint8_t sender, std::string_view text) {
+    return makePacket(sender, MsgType::Chat,
+                      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+std::vector<int> steerCodes(const std::vector<PacketRecord>& packets) {
+    std::vector<int> codes;
+    for (const PacketRecord& packet : packets) {
+        if (packet.msgType() == MsgType::Steer) {
+            codes.push_back(packet.payload[0]);
+        }
+    }
+    return codes;
+}
+
+std::vector<MsgType> types(const std::vector<PacketRecord>& packets) {
+    std::vector<MsgType> result;
+    for (const PacketRecord& packet : packets) {
+        result.push_back(packet.msgType());
+    }
+    return result;
+}
+
+}  // namespace kestrane::testing
