@@ -1,0 +1,169 @@
+// packet_worker.cpp -- ticks, relays, join records, removals, the ready check and the shot serial.
+#include "server/packet_worker.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+
+#include "server/server_texts.h"
+
+namespace kestrane {
+
+namespace {
+
+// Slack added to the wait for the next Tick, so the timer finds the interval strictly passed
+// when the thread wakes.
+constexpr double kTickWakeSlack = 0.0002;
+
+}  // namespace
+
+PacketRecord makeConnectionLostNote(std::uint8_t number) {
+    PacketRecord note = makePacket(number, MsgType::Leave);
+    note.header.marker = 0;
+    return note;
+}
+
+bool isConnectionLostNote(const PacketRecord& record) { return record.header.marker != kPacketMarker; }
+
+PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
+    : state_(state),
+      clock_(std::move(clock)),
+      tickTimer_(clock_),
+      lastTick_(-std::numeric_limits<double>::infinity()) {}
+
+PacketWorker::~PacketWorker() { stop(); }
+
+void PacketWorker::start() {
+    if (thread_.joinable()) {
+        return;
+    }
+    workerRunning_ = true;
+    thread_ = std::thread([this] { packetWorker(); });
+}
+
+void PacketWorker::stop() {
+    workerRunning_ = false;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void PacketWorker::packetWorker() {
+    while (workerRunning_) {
+        if (runPass()) {
+            continue;
+        }
+        const auto wait = std::chrono::duration<double>(secondsUntilTick() + kTickWakeSlack);
+        state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
+                                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
+    }
+}
+
+bool PacketWorker::runPass() {
+    if (tickTimer_.due(kFrameSlot, tickInterval)) {
+        lastTick_ = clock_();
+        std::lock_guard lock(state_.playersMutex);
+        state_.players.broadcastHeader(0, MsgType::Tick);
+        dropDesynchronisedPlayers();
+    }
+    const std::optional<PacketRecord> record = state_.queue.front();
+    if (!record) {
+        return false;
+    }
+    processRecord(*record);
+    state_.queue.popFront();
+    return true;
+}
+
+double PacketWorker::secondsUntilTick() const {
+    const double left = lastTick_ + static_cast<double>(tickInterval) - clock_();
+    return std::clamp(left, 0.0, static_cast<double>(tickInterval));
+}
+
+void PacketWorker::processRecord(const PacketRecord& record) {
+    std::lock_guard lock(state_.playersMutex);
+    PlayerTable& players = state_.players;
+    const std::uint8_t sender = record.header.sender;
+    if (isConnectionLostNote(record)) {
+        // Already gone when a relay to it failed or it said Leave first.
+        if (players.findPlayer(sender) >= 0) {
+            dropPlayer(sender);
+        }
+        return;
+    }
+    switch (record.msgType()) {
+        case MsgType::Join:
+            relayPacket(record);
+            players.recordJoin(sender, record.payloadBytes());
+            readyCount_ = 1;
+            break;
+        case MsgType::Chat:
+        case MsgType::Steer:
+        case MsgType::Stop:
+        case MsgType::SetPosition:
+        case MsgType::Hit:
+            relayPacket(record);
+            break;
+        case MsgType::Leave:
+            players.removePlayer(sender);
+            relayPacket(record);
+            break;
+        case MsgType::PlayerState:
+            relayPacket(record);
+            readyCheck();
+            break;
+        case MsgType::Fire: {
+            PacketRecord stamped = record;
+            writeU16(&stamped.payload[kFireIdOffset], shotSerial_);
+            relayPacket(stamped);
+            shotSerial_ = shotSerial_ > 100 ? 1 : static_cast<std::uint16_t>(shotSerial_ + 1);
+            break;
+        }
+        default:
+            state_.log.logLine(server_text::kInvalidPacketLine);
+            break;
+    }
+    dropDesynchronisedPlayers();
+}
+
+void PacketWorker::relayPacket(const PacketRecord& record) {
+    PlayerTable& players = state_.players;
+    const auto bytes = record.wireBytes();
+    std::size_t index = 0;
+    while (index < players.size()) {
+        if (players[index].desynchronised || players.sendTo(index, bytes) == SendResult::Sent) {
+            ++index;
+            continue;
+        }
+        // A failed or partial send: that player is gone. The ones behind it move up into
+        // `index`, so the relay carries on with them and reaches each of them once.
+        dropPlayer(players[index].number);
+    }
+}
+
+void PacketWorker::readyCheck() {
+    PlayerTable& players = state_.players;
+    ++readyCount_;
+    if (readyCount_ < static_cast<int>(players.size())) {
+        return;
+    }
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        if (!players[i].desynchronised) {
+            players.sendTo(i, makePacket(players[i].number, MsgType::Resume).wireBytes());
+        }
+    }
+    readyCount_ = 0;
+}
+
+void PacketWorker::dropPlayer(std::uint8_t number) {
+    state_.players.broadcastHeader(number, MsgType::Leave);
+    state_.players.removePlayer(number);
+}
+
+void PacketWorker::dropDesynchronisedPlayers() {
+    for (int index = state_.players.findDesynchronised(); index >= 0; index = state_.players.findDesynchronised()) {
+        dropPlayer(state_.players[static_cast<std::size_t>(index)].number);
+    }
+}
+
+}  // namespace kestrane
