@@ -18,7 +18,7 @@ constexpr int kHeadlessPollMs = 1000;
 static_assert(std::atomic<bool>::is_always_lock_free, "requestExit must be safe in a signal handler");
 
 Server::Server(ServerOptions options)
-    : options_(std::move(options)), worker_(state_, options_.clock), network_(state_) {}
+    : options_(std::move(options)), worker_(state_, options_.clock), network_(state_, options_.playerSendBuffer) {}
 
 Server::~Server() {
     worker_.stop();

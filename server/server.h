@@ -21,6 +21,10 @@ struct ServerOptions {
     // time to read it before their connections close.
     std::chrono::milliseconds closingPause{2000};
     FrameTimer::Clock clock = secondsSinceStart;  // paces the Tick
+    // Kernel send buffer of each player socket in bytes; 0 keeps the system's automatic
+    // sizing. A relay to a player whose buffer is full fails, so tests shrink it to make
+    // a stalled client fail quickly.
+    int playerSendBuffer = 0;
 };
 
 // A server instance with no globals, so tests can run several in one process. The front

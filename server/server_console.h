@@ -25,7 +25,7 @@ struct ConsoleRect {
 // Where the console's controls sit: the log column on the left with the IP field above it
 // and Clear below; the player column on the right with the count above and Exit below.
 struct ConsoleLayout {
-    static constexpr int kWidth = 720;
+    static constexpr int kWidth = 736;
     static constexpr int kHeight = 420;
 
     ConsoleRect stateLabel{12, 14, 60, 20};
@@ -33,9 +33,9 @@ struct ConsoleLayout {
     ConsoleRect logList{12, 44, 472, 322};
     ConsoleRect clearButton{12, 376, 472, 32};
     ConsoleRect playerLabel{496, 14, 60, 20};
-    ConsoleRect countField{628, 10, 80, 24};
-    ConsoleRect playerList{496, 44, 212, 322};
-    ConsoleRect exitButton{496, 376, 212, 32};
+    ConsoleRect countField{644, 10, 80, 24};
+    ConsoleRect playerList{496, 44, 228, 322};
+    ConsoleRect exitButton{496, 376, 228, 32};
 };
 
 enum class ConsoleCommand { None, Exit };

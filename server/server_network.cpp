@@ -26,8 +26,8 @@ constexpr std::size_t kFirstPlayerSlot = 2;  // pollSet_: wake descriptor, liste
 
 }  // namespace
 
-ServerNetwork::ServerNetwork(ServerState& state)
-    : state_(state), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+ServerNetwork::ServerNetwork(ServerState& state, int playerSendBuffer)
+    : state_(state), playerSendBuffer_(playerSendBuffer), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 ServerNetwork::~ServerNetwork() {
     stopNetwork();
@@ -105,6 +105,9 @@ bool ServerNetwork::acceptStep() {
     }
     socket.setNonBlocking(true);
     socket.setNoDelay(true);  // every packet is small and wanted at once
+    if (playerSendBuffer_ > 0) {
+        socket.setSendBufferSize(playerSendBuffer_);
+    }
 
     // Registration and Welcome under one lock: the worker must not tick the new player
     // before its Welcome is out.

@@ -24,7 +24,9 @@ public:
     // catches up, so TCP holds a flooding client back instead of the queue growing without end.
     static constexpr std::size_t kQueueHighWater = 4096;
 
-    explicit ServerNetwork(ServerState& state);
+    // `playerSendBuffer`: kernel send buffer of each player socket in bytes, 0 for the
+    // system's automatic sizing.
+    explicit ServerNetwork(ServerState& state, int playerSendBuffer = 0);
     ~ServerNetwork();
     ServerNetwork(const ServerNetwork&) = delete;
     ServerNetwork& operator=(const ServerNetwork&) = delete;
@@ -53,6 +55,7 @@ private:
 
     ServerState& state_;
     TcpSocket listenSocket_;
+    int playerSendBuffer_ = 0;
     int wakeFd_ = -1;
     std::chrono::steady_clock::time_point acceptPausedUntil_{};
     // Scratch for one pass: the poll set, and the player number of each entry in it.

@@ -133,8 +133,32 @@ bool ImGuiWindow::processEvent(const SDL_Event& event) {
     if (target != 0 && target != windowId()) {
         return false;
     }
+    trackPointer(event);
     makeCurrent();
     return ImGui_ImplSDL2_ProcessEvent(&event);
+}
+
+void ImGuiWindow::trackPointer(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_MOUSEMOTION:
+            pointerInside_ = true;
+            pointerX_ = static_cast<float>(event.motion.x);
+            pointerY_ = static_cast<float>(event.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            pointerInside_ = true;
+            pointerX_ = static_cast<float>(event.button.x);
+            pointerY_ = static_cast<float>(event.button.y);
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_LEAVE || event.window.event == SDL_WINDOWEVENT_HIDDEN) {
+                pointerInside_ = false;
+            }
+            break;
+        default:
+            break;
+    }
 }
 
 void ImGuiWindow::makeCurrent() {
@@ -150,6 +174,10 @@ void ImGuiWindow::beginFrame() {
     makeCurrent();
     ImGui_ImplSDLRenderer_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    ImGuiIO& io = ImGui::GetIO();
+    if (!ImGui::IsMousePosValid(&io.MousePos) && pointerInside_) {
+        io.MousePos = ImVec2(pointerX_, pointerY_);
+    }
     ImGui::NewFrame();
 }
 

@@ -51,12 +51,18 @@ public:
 
 private:
     void loadFont();
+    void trackPointer(const SDL_Event& event);
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     ImGuiContext* context_ = nullptr;
     bool videoStarted_ = false;
     bool frameRendered_ = false;
+    // The pointer as this window's own events place it; used when SDL names no window as
+    // having the mouse (its offscreen driver, some window managers), so clicks still land.
+    bool pointerInside_ = false;
+    float pointerX_ = 0;
+    float pointerY_ = 0;
 };
 
 }  // namespace kestrane
