@@ -60,19 +60,31 @@ void PacketWorker::packetWorker() {
 }
 
 bool PacketWorker::runPass() {
-    if (tickTimer_.due(kFrameSlot, tickInterval)) {
-        lastTick_ = clock_();
-        std::lock_guard lock(state_.playersMutex);
-        state_.players.broadcastHeader(0, MsgType::Tick);
-        dropDesynchronisedPlayers();
-    }
+    const bool tickDue = tickTimer_.due(kFrameSlot, tickInterval);
     const std::optional<PacketRecord> record = state_.queue.front();
-    if (!record) {
+    const double now = clock_();
+    if (tickDue) {
+        lastTick_ = now;
+    }
+    if (!tickDue && !record) {
         return false;
     }
-    processRecord(*record);
-    state_.queue.popFront();
-    return true;
+    std::lock_guard lock(state_.playersMutex);
+    if (tickDue) {
+        state_.players.broadcastHeader(0, MsgType::Tick);
+    }
+    if (record) {
+        processRecord(*record);
+        state_.queue.popFront();
+    }
+    if (batchPasses_++ == 0) {
+        batchStart_ = now;
+    }
+    if (state_.queue.empty() || batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge) {
+        state_.players.flushAll();
+        batchPasses_ = 0;
+    }
+    return record.has_value();
 }
 
 double PacketWorker::secondsUntilTick() const {
@@ -81,19 +93,19 @@ double PacketWorker::secondsUntilTick() const {
 }
 
 void PacketWorker::processRecord(const PacketRecord& record) {
-    std::lock_guard lock(state_.playersMutex);
     PlayerTable& players = state_.players;
     const std::uint8_t sender = record.header.sender;
     if (isConnectionLostNote(record)) {
         // Already gone when a relay to it failed or it said Leave first.
         if (players.findPlayer(sender) >= 0) {
-            dropPlayer(sender);
+            players.dropPlayer(sender);
         }
         return;
     }
     switch (record.msgType()) {
         case MsgType::Join:
             relayPacket(record);
+            players.flushAll();  // everyone has the Join before the join line is written
             players.recordJoin(sender, record.payloadBytes());
             readyCount_ = 1;
             break;
@@ -123,21 +135,13 @@ void PacketWorker::processRecord(const PacketRecord& record) {
             state_.log.logLine(server_text::kInvalidPacketLine);
             break;
     }
-    dropDesynchronisedPlayers();
 }
 
 void PacketWorker::relayPacket(const PacketRecord& record) {
     PlayerTable& players = state_.players;
     const auto bytes = record.wireBytes();
-    std::size_t index = 0;
-    while (index < players.size()) {
-        if (players[index].desynchronised || players.sendTo(index, bytes) == SendResult::Sent) {
-            ++index;
-            continue;
-        }
-        // A failed or partial send: that player is gone. The ones behind it move up into
-        // `index`, so the relay carries on with them and reaches each of them once.
-        dropPlayer(players[index].number);
+    for (std::size_t index = 0; index < players.size(); ++index) {
+        players.queueRelay(index, bytes);
     }
 }
 
@@ -148,22 +152,9 @@ void PacketWorker::readyCheck() {
         return;
     }
     for (std::size_t i = 0; i < players.size(); ++i) {
-        if (!players[i].desynchronised) {
-            players.sendTo(i, makePacket(players[i].number, MsgType::Resume).wireBytes());
-        }
+        players.queueHeader(i, players[i].number, MsgType::Resume);
     }
     readyCount_ = 0;
-}
-
-void PacketWorker::dropPlayer(std::uint8_t number) {
-    state_.players.broadcastHeader(number, MsgType::Leave);
-    state_.players.removePlayer(number);
-}
-
-void PacketWorker::dropDesynchronisedPlayers() {
-    for (int index = state_.players.findDesynchronised(); index >= 0; index = state_.players.findDesynchronised()) {
-        dropPlayer(state_.players[static_cast<std::size_t>(index)].number);
-    }
 }
 
 }  // namespace kestrane

@@ -14,10 +14,15 @@ namespace kestrane {
 // Each pass asks the tick timer (0.05 s) and sends Tick to every player when it is due,
 // then handles at most one queued record: relays it to every player in join order, the
 // sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
-// Between passes with nothing queued the thread sleeps until a record arrives or the next
-// Tick is due.
+// What a pass sends goes out at the end of the pass once the queue is empty; while records
+// wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
+// crowded server from spending itself on system calls. Between passes with nothing queued
+// the thread sleeps until a record arrives or the next Tick is due.
 class PacketWorker {
 public:
+    static constexpr int kMaxBatch = 64;
+    static constexpr double kMaxBatchAge = 0.002;  // seconds
+
     explicit PacketWorker(ServerState& state, FrameTimer::Clock clock = secondsSinceStart);
     ~PacketWorker();
     PacketWorker(const PacketWorker&) = delete;
@@ -35,24 +40,19 @@ public:
     // Seconds until the next Tick is due; 0 when it is due now.
     double secondsUntilTick() const;
 
-    // Handles one record as the pass does; takes the players lock.
-    void processRecord(const PacketRecord& record);
-
-    std::uint16_t shotSerial() const { return shotSerial_; }
-    int readyCount() const { return readyCount_; }
-
 private:
     void packetWorker();
     // The steps below run with the players lock held.
+    void processRecord(const PacketRecord& record);
     void relayPacket(const PacketRecord& record);
     void readyCheck();
-    void dropPlayer(std::uint8_t number);
-    void dropDesynchronisedPlayers();
 
     ServerState& state_;
     FrameTimer::Clock clock_;
     FrameTimer tickTimer_;
     double lastTick_;
+    int batchPasses_ = 0;     // passes whose packets wait for the next flush
+    double batchStart_ = 0;   // when the first of them ran
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)
     std::uint16_t shotSerial_ = 0;  // the bullet id the next Fire gets: 0, then 1..101 round
     std::atomic<bool> workerRunning_{false};

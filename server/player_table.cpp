@@ -57,6 +57,9 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
     }
     const auto at = entries_.begin() + index;
     log_.logLine("[ " + logName(nameText(at->name)) + std::string(server_text::kLeaveSuffix));
+    if (!at->pending.empty()) {
+        sendTo(static_cast<std::size_t>(index), at->pending);  // what was due to it before it left
+    }
     at->socket.close();
     entries_.erase(at);
     showPlayerCount();
@@ -86,29 +89,57 @@ SendResult PlayerTable::sendTo(std::size_t index, std::span<const std::uint8_t> 
     if (sent == static_cast<long>(bytes.size())) {
         return SendResult::Sent;
     }
-    if (sent <= 0) {
-        return SendResult::Failed;
-    }
-    entry.desynchronised = true;
-    return SendResult::Partial;
+    return sent <= 0 ? SendResult::Failed : SendResult::Partial;
+}
+
+void PlayerTable::queueRelay(std::size_t index, std::span<const std::uint8_t> bytes) {
+    PlayerEntry& entry = entries_[index];
+    entry.pending.insert(entry.pending.end(), bytes.begin(), bytes.end());
+    entry.pendingHasRelay = true;
+}
+
+void PlayerTable::queueHeader(std::size_t index, std::uint8_t sender, MsgType type) {
+    const PacketHeader header{kPacketMarker, sender, static_cast<std::uint8_t>(type), 0};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&header);
+    entries_[index].pending.insert(entries_[index].pending.end(), bytes, bytes + kHeaderSize);
 }
 
 void PlayerTable::broadcastHeader(std::uint8_t sender, MsgType type) {
-    const PacketRecord packet = makePacket(sender, type);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (!entries_[i].desynchronised) {
-            sendTo(i, packet.wireBytes());
+        queueHeader(i, sender, type);
+    }
+}
+
+void PlayerTable::flushAll() {
+    bool again = true;
+    while (again) {
+        again = false;
+        std::size_t index = 0;
+        while (index < entries_.size()) {
+            PlayerEntry& entry = entries_[index];
+            if (entry.pending.empty()) {
+                ++index;
+                continue;
+            }
+            const SendResult result = sendTo(index, entry.pending);
+            const bool lostRelay = entry.pendingHasRelay;
+            entry.pending.clear();
+            entry.pendingHasRelay = false;
+            if (result == SendResult::Sent || (result == SendResult::Failed && !lostRelay)) {
+                ++index;
+                continue;
+            }
+            // Gone. The players behind move up into `index`; the ones before it get the
+            // Leave on the next round.
+            dropPlayer(entry.number);
+            again = true;
         }
     }
 }
 
-int PlayerTable::findDesynchronised() const {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].desynchronised) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+void PlayerTable::dropPlayer(std::uint8_t number) {
+    broadcastHeader(number, MsgType::Leave);
+    removePlayer(number);
 }
 
 }  // namespace kestrane

@@ -32,11 +32,14 @@ struct PlayerEntry {
     // Network-loop state for this connection.
     PacketStreamReader reader;    // completes packets split across reads
     bool connectionLost = false;  // reading found the peer gone; the worker drops the player
-    bool desynchronised = false;  // a send put only part of a packet on the wire
+
+    // Bytes queued for this player and not yet sent, in the order they must go out.
+    std::vector<std::uint8_t> pending;
+    bool pendingHasRelay = false;  // a relayed packet is among them (its loss drops the player)
 };
 
 enum class SendResult {
-    Sent,     // the whole packet went out
+    Sent,     // all of it went out
     Failed,   // nothing went out (error, or the send buffer is full)
     Partial,  // part of it went out: the player's stream is out of step for good
 };
@@ -59,8 +62,9 @@ public:
     // Stores the details of a Join payload (a short payload reads as zero-filled) and logs
     // the join line. False, with nothing stored or logged, when the number is unknown.
     bool recordJoin(std::uint8_t number, std::span<const std::uint8_t> payload);
-    // Logs the leave line, closes the socket and erases the entry; the ones behind move up.
-    // False, doing nothing, when the number is unknown.
+    // Logs the leave line, sends what is still queued for the player (best effort), closes
+    // the socket and erases the entry; the ones behind move up. False, doing nothing, when
+    // the number is unknown.
     bool removePlayer(std::uint8_t number);
     // Writes the number of players (and the Player list) to the console's display.
     void showPlayerCount();
@@ -74,15 +78,28 @@ public:
     std::vector<PlayerEntry>::iterator begin() { return entries_.begin(); }
     std::vector<PlayerEntry>::iterator end() { return entries_.end(); }
 
-    // One non-blocking send of a whole packet to the player at `index`. A partial send
-    // marks the entry desynchronised.
-    SendResult sendTo(std::size_t index, std::span<const std::uint8_t> bytes);
-    // Sends the header-only packet (0xAA, sender, type, 0) to every player in table order,
-    // skipping desynchronised ones. A failed send is ignored (the player just misses it);
-    // a partial one marks the entry desynchronised for the caller to drop.
+    // Sending. Packets are queued per player and go out with flushAll, so that a busy
+    // server sends several packets to a player in one call; the bytes and their order on
+    // each connection are the same as if each packet were sent alone.
+
+    // Queues a relayed packet for the player at `index`.
+    void queueRelay(std::size_t index, std::span<const std::uint8_t> bytes);
+    // Queues the header-only packet (0xAA, sender, type, 0) for the player at `index`.
+    void queueHeader(std::size_t index, std::uint8_t sender, MsgType type);
+    // Queues the header-only packet for every player, in table order.
     void broadcastHeader(std::uint8_t sender, MsgType type);
-    // Index of the first desynchronised entry, or -1.
-    int findDesynchronised() const;
+    // Sends what is queued for each player, one non-blocking send each. A player whose
+    // relayed packets could not all go out (or whose stream a partial send has put out of
+    // step) is gone: a Leave for it is queued for everyone, it is removed, and the flush
+    // carries on until nothing is queued. Header-only packets that fail are dropped, and
+    // the player stays.
+    void flushAll();
+    // The Leave for `number` to everyone, then removePlayer: how a player that vanished is
+    // announced. Sent with the next flushAll.
+    void dropPlayer(std::uint8_t number);
+    // One non-blocking send straight to the player at `index` (the Welcome, which is the
+    // first thing on a new connection and so has nothing queued before it).
+    SendResult sendTo(std::size_t index, std::span<const std::uint8_t> bytes);
 
 private:
     void showPlayerList();

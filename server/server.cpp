@@ -46,6 +46,7 @@ void Server::exitServer(const std::function<void()>& beforePause) {
     {
         std::lock_guard lock(state_.playersMutex);
         state_.players.broadcastHeader(0, MsgType::ServerClosing);
+        state_.players.flushAll();
     }
     if (beforePause) {
         beforePause();

@@ -21,6 +21,11 @@ protected:
             peers.push_back(std::move((*pair)[1]));
         }
     }
+    // Handles `record` as a pass does.
+    void handle(const PacketRecord& record) {
+        state.queue.push(record);
+        worker.runPass();
+    }
     // Everything player `number` has been sent so far, as header bytes and payload.
     std::vector<Bytes> receivedBy(int number) {
         PacketStreamReader reader;
@@ -33,7 +38,7 @@ protected:
         return packets;
     }
 
-    double now = 100.0;
+    double now = 100.0;  // seconds; moved by hand
     ServerState state;
     PacketWorker worker{state, [this] { return now; }};
     std::vector<TcpSocket> peers;
@@ -43,10 +48,10 @@ TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
     const Bytes tick{0xAA, 0, 10, 0};
     const Bytes stop{0xAA, 2, 7, 0};
     state.queue.push(makePacket(2, MsgType::Stop));
-    state.queue.push(makePacket(2, MsgType::Stop));
     EXPECT_TRUE(worker.runPass());  // the first question is due
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick, stop}));
     now += 0.01;
+    state.queue.push(makePacket(2, MsgType::Stop));
     EXPECT_TRUE(worker.runPass());
     EXPECT_FALSE(worker.runPass());
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{stop}));
@@ -67,24 +72,55 @@ TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
 }
 
 TEST_F(PacketWorkerTest, FailedRelayAnnouncesTheLeaveThenCarriesOn) {
+    worker.runPass();  // the first Tick
+    receivedBy(3);
     peers[0].close();
     peers[1].close();
     const PacketRecord chat = makePacket(3, MsgType::Chat, Bytes{'g', 'g'});
-    worker.processRecord(chat);
-    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{{0xAA, 1, 5, 0}, {0xAA, 2, 5, 0}, Bytes(chat.wireBytes().begin(),
-                                                                                            chat.wireBytes().end())}));
+    handle(chat);
+    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{Bytes(chat.wireBytes().begin(), chat.wireBytes().end()),
+                                                 {0xAA, 1, 5, 0},
+                                                 {0xAA, 2, 5, 0}}));
     ASSERT_EQ(state.players.size(), 1u);
     EXPECT_EQ(state.log.lines(), (std::vector<std::string>{"[  ] 님이 나가셨습니다.", "[  ] 님이 나가셨습니다."}));
 }
 
 TEST_F(PacketWorkerTest, LostConnectionIsAnnouncedOnceAndLeaveIsNotEchoed) {
-    worker.processRecord(makeConnectionLostNote(2));
-    worker.processRecord(makeConnectionLostNote(2));  // already gone: nothing more
+    worker.runPass();  // the first Tick
+    receivedBy(1);
+    receivedBy(3);
+    handle(makeConnectionLostNote(2));
+    handle(makeConnectionLostNote(2));  // already gone: nothing more
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{{0xAA, 2, 5, 0}}));
-    worker.processRecord(makePacket(3, MsgType::Leave));
+    handle(makePacket(3, MsgType::Leave));
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{{0xAA, 3, 5, 0}}));
     EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{{0xAA, 2, 5, 0}}));  // its own Leave is not sent back
     EXPECT_EQ(state.players.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+TEST_F(PacketWorkerTest, BusyQueueSharesSendsButKeepsEveryPacketInOrder) {
+    worker.runPass();  // the first Tick
+    receivedBy(1);
+    std::vector<Bytes> sent;
+    for (std::uint8_t i = 0; i < 10; ++i) {
+        const PacketRecord steer = makePacket(2, MsgType::Steer, Bytes{i});
+        state.queue.push(steer);
+        sent.emplace_back(steer.wireBytes().begin(), steer.wireBytes().end());
+    }
+    for (int pass = 0; pass < 9; ++pass) {
+        EXPECT_TRUE(worker.runPass());
+    }
+    EXPECT_TRUE(receivedBy(1).empty());  // held while more wait
+    now += 0.06;
+    EXPECT_TRUE(worker.runPass());  // the last one: everything goes, the Tick in its place
+    sent.insert(sent.end() - 1, Bytes{0xAA, 0, 10, 0});
+    EXPECT_EQ(receivedBy(1), sent);
 }
 
 }  // namespace
