@@ -51,7 +51,17 @@ bool ImGuiWindow::open(const std::string& title, int width, int height, bool vis
     const Uint32 flags = visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (window_ != nullptr) {
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        // A small 2D window: the software renderer, drawing into the window's own surface,
+        // needs no GPU driver and starts no threads. The hint is SDL-wide: restore it.
+        const char* previous = SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+        const std::string kept = previous != nullptr ? previous : "";
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (previous != nullptr) {
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, kept.c_str());
+        } else {
+            SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+        }
     }
     if (renderer_ == nullptr) {
         close();

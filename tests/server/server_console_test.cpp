@@ -93,8 +93,11 @@ TEST_F(ServerConsoleTest, ClearEmptiesTheLogAndLaterLinesStartAgain) {
 }
 
 TEST_F(ServerConsoleTest, IdleWindowIsNotRedrawn) {
-    pump(console, 200ms);
-    const std::uint64_t frames = console.framesDrawn();
+    std::uint64_t frames = 0;
+    for (int settle = 0; settle < 50 && (frames == 0 || frames != console.framesDrawn()); ++settle) {
+        frames = console.framesDrawn();  // the first frames (building the font) may be slow
+        pump(console, 100ms);
+    }
     pump(console, 200ms);
     EXPECT_EQ(console.framesDrawn(), frames);
     log.logLine("news");
