@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/message_box.h"
 #include "server/server_texts.h"
@@ -74,10 +75,18 @@ void showLocalAddress(ServerStatus& status) {
         showMessageBox(server_text::kDefaultCaption, server_text::kFindingLocalNameError);
         return;
     }
-    const std::optional<Ipv4Address> address = resolveIpv4(*hostName);
+    std::optional<Ipv4Address> address = resolveIpv4(*hostName);
     if (!address) {
         showMessageBox(kMessageCaption, server_text::kFindingMyIpError);
         return;
+    }
+    // Many systems map their own name to a loopback address, which tells players nothing:
+    // show the first address of a real interface instead, when there is one.
+    if (address->isLoopback()) {
+        const std::vector<Ipv4Address> interfaces = localInterfaceAddresses();
+        if (!interfaces.empty()) {
+            address = interfaces.front();
+        }
     }
     status.setAddress("IP : " + address->toString());
 }

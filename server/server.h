@@ -69,8 +69,9 @@ private:
     std::atomic<bool> exitRequested_{false};
 };
 
-// Writes "IP : a.b.c.d" of this machine's first address into the display's IP field. On
-// failure shows "Finding Local Name Error" or "Finding My IP Error" and leaves it empty.
+// Writes "IP : a.b.c.d" of this machine's first address (by its host name; a loopback answer
+// gives way to the first interface address) into the display's IP field. On failure shows
+// "Finding Local Name Error" or "Finding My IP Error" and leaves it empty.
 void showLocalAddress(ServerStatus& status);
 
 }  // namespace kestrane
