@@ -4,6 +4,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -44,6 +46,25 @@ std::optional<std::string> localHostName() {
         return std::nullopt;
     }
     return std::string(buffer);
+}
+
+std::vector<Ipv4Address> localInterfaceAddresses() {
+    std::vector<Ipv4Address> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) != 0) {
+        return addresses;
+    }
+    for (const ifaddrs* at = interfaces; at != nullptr; at = at->ifa_next) {
+        if (at->ifa_addr == nullptr || at->ifa_addr->sa_family != AF_INET || (at->ifa_flags & IFF_UP) == 0 ||
+            (at->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        Ipv4Address address;
+        std::memcpy(address.bytes.data(), &reinterpret_cast<const sockaddr_in*>(at->ifa_addr)->sin_addr, 4);
+        addresses.push_back(address);
+    }
+    freeifaddrs(interfaces);
+    return addresses;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrane {
 
@@ -17,6 +18,7 @@ struct Ipv4Address {
     std::array<std::uint8_t, 4> bytes{};
 
     static Ipv4Address loopback() { return {{127, 0, 0, 1}}; }
+    bool isLoopback() const { return bytes[0] == 127; }
     std::string toString() const;
     friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
 };
@@ -25,6 +27,8 @@ struct Ipv4Address {
 std::optional<Ipv4Address> resolveIpv4(std::string_view host);
 // This machine's name, or nothing when the system cannot tell it.
 std::optional<std::string> localHostName();
+// The IPv4 addresses of this machine's network interfaces that are up, loopback ones left out.
+std::vector<Ipv4Address> localInterfaceAddresses();
 
 enum class ConnectStatus { Connected, InProgress, Failed };
 enum class PeerStatus { Open, Closed, Failed };

@@ -75,5 +75,12 @@ TEST(Resolve, DottedAddressesAndLocalhostResolveWithoutTheNetwork) {
     EXPECT_EQ(Ipv4Address::loopback().toString(), "127.0.0.1");
 }
 
+TEST(Resolve, InterfaceAddressesLeaveLoopbackOut) {
+    for (const Ipv4Address& address : localInterfaceAddresses()) {
+        EXPECT_FALSE(address.isLoopback()) << address.toString();
+        EXPECT_NE(address, Ipv4Address{});
+    }
+}
+
 }  // namespace
 }  // namespace kestrane

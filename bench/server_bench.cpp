@@ -1,0 +1,300 @@
+// server_bench.cpp -- measures a running kestrane-server: idle CPU, tick spacing, relay latency.
+//
+// Starts the real program headless on a free port and talks to it with raw clients over
+// loopback. Not a test: the figures depend on the machine (see docs/benchmarks.md).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/packet.h"
+#include "common/stream_reader.h"
+#include "platform/tcp_socket.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace kestrane;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// The server program, headless, its stdout in a file (nobody has to keep reading it).
+class ServerProcess {
+public:
+    bool start(const std::string& program) {
+        logPath_ = std::filesystem::temp_directory_path() / ("kestrane-bench-" + std::to_string(getpid()) + ".log");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> arguments{program, "--headless", "--port", "0"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const bool spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        if (!spawned) {
+            return false;
+        }
+        const auto deadline = Clock::now() + 5s;
+        while (Clock::now() < deadline) {
+            std::ifstream log(logPath_);
+            std::string line;
+            while (std::getline(log, line)) {
+                if (const auto at = line.find("Port : "); at != std::string::npos) {
+                    port_ = static_cast<std::uint16_t>(std::stoi(line.substr(at + 7)));
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+    ~ServerProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ignored;
+        std::filesystem::remove(logPath_, ignored);
+    }
+    std::uint16_t port() const { return port_; }
+
+    // CPU time used by all of the server's threads so far, in seconds.
+    double cpuSeconds() const {
+        double total = 0;
+        const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream schedstat(task.path() / "schedstat");
+            double nanoseconds = 0;
+            if (schedstat >> nanoseconds) {
+                total += nanoseconds * 1e-9;
+            }
+        }
+        return total;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::uint16_t port_ = 0;
+    std::filesystem::path logPath_;
+};
+
+// One raw client: connects, reads its Welcome, then only reads and sends raw packets.
+struct RawClient {
+    TcpSocket socket;
+    std::uint8_t number = 0;
+    PacketStreamReader reader;
+    PacketQueue received;
+    std::deque<Clock::time_point> inFlight;  // send times of own packets not yet echoed
+    Clock::time_point nextSend;
+
+    bool connect(std::uint16_t port) {
+        socket = TcpSocket::openStream();
+        if (socket.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
+            return false;
+        }
+        socket.setNoDelay(true);
+        std::uint8_t welcome[4] = {};
+        if (!socket.waitReadable(2000) || socket.receive(welcome) != 4 || welcome[0] != kPacketMarker) {
+            return false;
+        }
+        number = welcome[1];
+        socket.setNonBlocking(true);
+        return true;
+    }
+};
+
+struct Summary {
+    double min = 0, mean = 0, max = 0, p50 = 0, p99 = 0;
+    std::size_t count = 0;
+};
+
+Summary summarise(std::vector<double> values) {
+    Summary summary;
+    if (values.empty()) {
+        return summary;
+    }
+    std::sort(values.begin(), values.end());
+    summary.count = values.size();
+    summary.min = values.front();
+    summary.max = values.back();
+    summary.mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+    summary.p50 = values[values.size() / 2];
+    summary.p99 = values[std::min(values.size() - 1, values.size() * 99 / 100)];
+    return summary;
+}
+
+// Runs `clients` connected clients for `duration`. When `sendsPerSecond` is above 0 each
+// sends that many Chat packets a second, evenly staggered; the time from a send to its
+// own echo is collected. Arrival gaps between Ticks at the first client are collected too.
+struct LoadResult {
+    std::vector<double> echoMs;
+    std::vector<double> tickGapMs;
+    double serverCpuPercent = 0;
+    bool ok = true;
+};
+
+LoadResult runClients(ServerProcess& server, int clientCount, int sendsPerSecond, std::chrono::seconds duration) {
+    LoadResult result;
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < clientCount; ++i) {
+        clients.push_back(std::make_unique<RawClient>());
+        if (!clients.back()->connect(server.port())) {
+            std::fprintf(stderr, "server_bench: client %d could not connect\n", i + 1);
+            result.ok = false;
+            return result;
+        }
+    }
+    const auto period = sendsPerSecond > 0 ? std::chrono::duration_cast<Clock::duration>(1s) / sendsPerSecond
+                                           : Clock::duration::max();
+    const Clock::time_point start = Clock::now() + 200ms;  // let the connection lines settle
+    for (int i = 0; i < clientCount; ++i) {
+        clients[i]->nextSend = sendsPerSecond > 0 ? start + period * i / clientCount : Clock::time_point::max();
+    }
+    std::this_thread::sleep_until(start);
+    std::uint8_t buffer[16384];
+    for (auto& client : clients) {  // what came while connecting is not measured
+        while (client->socket.receive(buffer, /*dontWait=*/true) > 0) {
+        }
+    }
+    const double cpuBefore = server.cpuSeconds();
+    const Clock::time_point end = start + duration;
+    std::optional<Clock::time_point> lastTick;
+    std::vector<pollfd> pollSet(clients.size());
+    const std::uint8_t chatText[8] = {'b', 'e', 'n', 'c', 'h', '!', '!', '!'};
+
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+        Clock::time_point wake = end;
+        for (auto& client : clients) {
+            if (client->nextSend <= now) {
+                const PacketRecord chat = makePacket(client->number, MsgType::Chat, chatText);
+                client->inFlight.push_back(Clock::now());
+                if (!client->socket.sendAll(chat.wireBytes())) {
+                    result.ok = false;
+                }
+                client->nextSend += period;
+            }
+            wake = std::min(wake, client->nextSend);
+        }
+        for (std::size_t i = 0; i < clients.size(); ++i) {
+            pollSet[i] = {clients[i]->socket.fd(), POLLIN, 0};
+        }
+        const auto waitMs = std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count());
+        if (poll(pollSet.data(), pollSet.size(), static_cast<int>(std::min<long long>(waitMs, 100))) <= 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < clients.size(); ++i) {
+            if (pollSet[i].revents == 0) {
+                continue;
+            }
+            RawClient& client = *clients[i];
+            const long got = client.socket.receive(buffer, /*dontWait=*/true);
+            const Clock::time_point arrived = Clock::now();
+            if (got <= 0) {
+                continue;
+            }
+            client.reader.feed(std::span(buffer, static_cast<std::size_t>(got)), client.received);
+            while (std::optional<PacketRecord> packet = client.received.takeFront()) {
+                if (packet->msgType() == MsgType::Tick && i == 0) {
+                    if (lastTick) {
+                        result.tickGapMs.push_back(millisecondsBetween(*lastTick, arrived));
+                    }
+                    lastTick = arrived;
+                } else if (packet->msgType() == MsgType::Chat && packet->header.sender == client.number &&
+                           !client.inFlight.empty()) {
+                    result.echoMs.push_back(millisecondsBetween(client.inFlight.front(), arrived));
+                    client.inFlight.pop_front();
+                }
+            }
+        }
+    }
+    result.serverCpuPercent = (server.cpuSeconds() - cpuBefore) / std::chrono::duration<double>(duration).count() * 100;
+    return result;
+}
+
+std::string cpuModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        if (line.starts_with("model name")) {
+            return line.substr(line.find(':') + 2);
+        }
+    }
+    return "unknown CPU";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string program = KESTRANE_SERVER_PROGRAM;
+    auto seconds = std::chrono::seconds(10);
+    std::vector<int> relayClients{8, 64};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view option = argv[i];
+        if (option == "--server") {
+            program = argv[i + 1];
+        } else if (option == "--seconds") {
+            seconds = std::chrono::seconds(std::max(1, std::atoi(argv[i + 1])));
+        } else if (option == "--clients") {  // e.g. "8,64,254"
+            relayClients.clear();
+            std::stringstream list(argv[i + 1]);
+            for (std::string item; std::getline(list, item, ',');) {
+                relayClients.push_back(std::clamp(std::atoi(item.c_str()), 1, 254));
+            }
+        }
+    }
+    std::printf("Kestrane server benchmark: %s, %u cores, %lld s per phase\n", cpuModel().c_str(),
+                std::thread::hardware_concurrency(), static_cast<long long>(seconds.count()));
+
+    {
+        ServerProcess server;
+        if (!server.start(program)) {
+            std::fprintf(stderr, "server_bench: could not start %s\n", program.c_str());
+            return 1;
+        }
+        const LoadResult idle = runClients(server, 0, 0, seconds);
+        std::printf("idle CPU, 0 players:   %.3f %% of a core\n", idle.serverCpuPercent);
+        const LoadResult two = runClients(server, 2, 0, seconds);
+        std::printf("idle CPU, 2 players:   %.3f %% of a core\n", two.serverCpuPercent);
+        const Summary ticks = summarise(two.tickGapMs);
+        std::printf("tick interval:         min %.2f ms, mean %.2f ms, max %.2f ms (%zu intervals)\n", ticks.min,
+                    ticks.mean, ticks.max, ticks.count);
+    }
+    for (int clients : relayClients) {
+        ServerProcess server;  // a fresh server each time: player numbers run out at 255
+        if (!server.start(program)) {
+            return 1;
+        }
+        const LoadResult load = runClients(server, clients, 10, seconds);
+        const Summary echo = summarise(load.echoMs);
+        std::printf("relay, %3d clients x 10/s: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%zu echoes), server CPU %.1f %%%s\n",
+                    clients, echo.p50, echo.p99, echo.max, echo.count, load.serverCpuPercent,
+                    load.ok ? "" : " (some sends failed)");
+    }
+    return 0;
+}

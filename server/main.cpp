@@ -1,0 +1,182 @@
+// main.cpp -- kestrane-server: the console window, or headless with the log on stdout.
+#include <SDL.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/sdl_message_box.h"
+#include "server/server.h"
+#include "server/server_console.h"
+
+namespace {
+
+using namespace kestrane;
+
+constexpr std::string_view kUsage =
+    "Usage: kestrane-server [--headless] [--port N] [--screenshot FILE] [--help]\n"
+    "\n"
+    "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
+    "players and sends the game's tick twenty times a second.\n"
+    "\n"
+    "  --headless         no window: log lines go to stdout with a time stamp, and Ctrl+C or\n"
+    "                     SIGTERM closes the server (chosen by itself when no display opens)\n"
+    "  --port N           TCP port to listen on (default 5001; 0 picks a free one)\n"
+    "  --screenshot FILE  save the console window as a PNG once it is drawn\n"
+    "  --help             show this text\n";
+
+struct Options {
+    bool headless = false;
+    std::uint16_t port = kDefaultServerPort;
+    std::string screenshot;
+};
+
+std::optional<std::uint16_t> parsePort(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+// Exit code 0 with `Options` filled, or the code to end with at once.
+std::optional<int> parseArguments(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage.data(), stdout);
+            return 0;
+        }
+        if (argument == "--headless") {
+            options.headless = true;
+        } else if (argument == "--port" && hasValue) {
+            const std::optional<std::uint16_t> port = parsePort(argv[++i]);
+            if (!port) {
+                std::fprintf(stderr, "kestrane-server: --port wants a number from 0 to 65535, not '%s'\n", argv[i]);
+                return 2;
+            }
+            options.port = *port;
+        } else if (argument == "--screenshot" && hasValue) {
+            options.screenshot = argv[++i];
+        } else {
+            std::fprintf(stderr, "kestrane-server: unknown or incomplete option '%s'\n\n%s", argv[i], kUsage.data());
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
+// One log line on stdout: local time to the millisecond, the text, flushed at once.
+void printLine(std::string_view text) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::fprintf(stdout, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(text.size()),
+                 text.data());
+    std::fflush(stdout);
+}
+
+std::atomic<Server*> signalledServer{nullptr};
+
+void onExitSignal(int) {
+    if (Server* server = signalledServer.load()) {
+        server->requestExit();
+    }
+}
+
+void installSignalHandlers(Server& server) {
+    signalledServer = &server;
+    struct sigaction action {};
+    action.sa_handler = onExitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);  // sends never raise it; this covers stdout on a closed pipe
+}
+
+int runHeadless(Server& server) {
+    server.log().setListener(printLine);
+    if (!server.start()) {
+        return 1;
+    }
+    const ServerStatus::Snapshot shown = server.status().snapshot();
+    if (!shown.address.empty()) {
+        printLine(shown.address);
+    }
+    printLine("Port : " + std::to_string(server.port()));
+    server.runHeadless();
+    return 0;
+}
+
+int runConsole(Server& server, ServerConsole& console, const std::string& screenshot) {
+    if (!server.start()) {
+        console.close();
+        return 1;
+    }
+    console.show();
+    bool screenshotTaken = screenshot.empty();
+    while (!server.exitRequested()) {
+        server.pollNetwork(console.pollTimeoutMs());
+        if (console.update() == ConsoleCommand::Exit) {
+            break;
+        }
+        if (!screenshotTaken && console.framesDrawn() >= 3) {
+            screenshotTaken = true;
+            if (console.saveScreenshot(screenshot)) {
+                std::printf("kestrane-server: saved %s\n", screenshot.c_str());
+            } else {
+                std::fprintf(stderr, "kestrane-server: could not save %s\n", screenshot.c_str());
+            }
+            std::fflush(stdout);
+        }
+    }
+    server.exitServer([&] { console.redraw(); });
+    console.close();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const std::optional<int> done = parseArguments(argc, argv, options)) {
+        return *done;
+    }
+    ServerOptions serverOptions;
+    serverOptions.port = options.port;
+    Server server(serverOptions);
+    installSignalHandlers(server);
+
+    std::unique_ptr<ServerConsole> console;
+    if (!options.headless) {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        console = std::make_unique<ServerConsole>(server.log(), server.status());
+        if (console->open()) {
+            useSdlMessageBoxes();
+        } else {
+            std::fprintf(stderr, "kestrane-server: cannot open a window (%s); running headless\n",
+                         SDL_GetError());
+            console.reset();
+        }
+    }
+    const int status = console ? runConsole(server, *console, options.screenshot) : runHeadless(server);
+    signalledServer = nullptr;
+    console.reset();
+    SDL_Quit();
+    return status;
+}

@@ -1,0 +1,160 @@
+// packet_worker.cpp -- ticks, relays, join records, removals, the ready check and the shot serial.
+#include "server/packet_worker.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+
+#include "server/server_texts.h"
+
+namespace kestrane {
+
+namespace {
+
+// Slack added to the wait for the next Tick, so the timer finds the interval strictly passed
+// when the thread wakes.
+constexpr double kTickWakeSlack = 0.0002;
+
+}  // namespace
+
+PacketRecord makeConnectionLostNote(std::uint8_t number) {
+    PacketRecord note = makePacket(number, MsgType::Leave);
+    note.header.marker = 0;
+    return note;
+}
+
+bool isConnectionLostNote(const PacketRecord& record) { return record.header.marker != kPacketMarker; }
+
+PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
+    : state_(state),
+      clock_(std::move(clock)),
+      tickTimer_(clock_),
+      lastTick_(-std::numeric_limits<double>::infinity()) {}
+
+PacketWorker::~PacketWorker() { stop(); }
+
+void PacketWorker::start() {
+    if (thread_.joinable()) {
+        return;
+    }
+    workerRunning_ = true;
+    thread_ = std::thread([this] { packetWorker(); });
+}
+
+void PacketWorker::stop() {
+    workerRunning_ = false;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void PacketWorker::packetWorker() {
+    while (workerRunning_) {
+        if (runPass()) {
+            continue;
+        }
+        const auto wait = std::chrono::duration<double>(secondsUntilTick() + kTickWakeSlack);
+        state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
+                                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
+    }
+}
+
+bool PacketWorker::runPass() {
+    const bool tickDue = tickTimer_.due(kFrameSlot, tickInterval);
+    const std::optional<PacketRecord> record = state_.queue.front();
+    const double now = clock_();
+    if (tickDue) {
+        lastTick_ = now;
+    }
+    if (!tickDue && !record) {
+        return false;
+    }
+    std::lock_guard lock(state_.playersMutex);
+    if (tickDue) {
+        state_.players.broadcastHeader(0, MsgType::Tick);
+    }
+    if (record) {
+        processRecord(*record);
+        state_.queue.popFront();
+    }
+    if (batchPasses_++ == 0) {
+        batchStart_ = now;
+    }
+    if (state_.queue.empty() || batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge) {
+        state_.players.flushAll();
+        batchPasses_ = 0;
+    }
+    return record.has_value();
+}
+
+double PacketWorker::secondsUntilTick() const {
+    const double left = lastTick_ + static_cast<double>(tickInterval) - clock_();
+    return std::clamp(left, 0.0, static_cast<double>(tickInterval));
+}
+
+void PacketWorker::processRecord(const PacketRecord& record) {
+    PlayerTable& players = state_.players;
+    const std::uint8_t sender = record.header.sender;
+    if (isConnectionLostNote(record)) {
+        // Already gone when a relay to it failed or it said Leave first.
+        if (players.findPlayer(sender) >= 0) {
+            players.dropPlayer(sender);
+        }
+        return;
+    }
+    switch (record.msgType()) {
+        case MsgType::Join:
+            relayPacket(record);
+            players.flushAll();  // everyone has the Join before the join line is written
+            players.recordJoin(sender, record.payloadBytes());
+            readyCount_ = 1;
+            break;
+        case MsgType::Chat:
+        case MsgType::Steer:
+        case MsgType::Stop:
+        case MsgType::SetPosition:
+        case MsgType::Hit:
+            relayPacket(record);
+            break;
+        case MsgType::Leave:
+            players.removePlayer(sender);
+            relayPacket(record);
+            break;
+        case MsgType::PlayerState:
+            relayPacket(record);
+            readyCheck();
+            break;
+        case MsgType::Fire: {
+            PacketRecord stamped = record;
+            writeU16(&stamped.payload[kFireIdOffset], shotSerial_);
+            relayPacket(stamped);
+            shotSerial_ = shotSerial_ > 100 ? 1 : static_cast<std::uint16_t>(shotSerial_ + 1);
+            break;
+        }
+        default:
+            state_.log.logLine(server_text::kInvalidPacketLine);
+            break;
+    }
+}
+
+void PacketWorker::relayPacket(const PacketRecord& record) {
+    PlayerTable& players = state_.players;
+    const auto bytes = record.wireBytes();
+    for (std::size_t index = 0; index < players.size(); ++index) {
+        players.queueRelay(index, bytes);
+    }
+}
+
+void PacketWorker::readyCheck() {
+    PlayerTable& players = state_.players;
+    ++readyCount_;
+    if (readyCount_ < static_cast<int>(players.size())) {
+        return;
+    }
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        players.queueHeader(i, players[i].number, MsgType::Resume);
+    }
+    readyCount_ = 0;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,62 @@
+// packet_worker.h -- the server's second thread: the Tick clock, relays and the few messages it reads.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+#include "common/frame_timer.h"
+#include "server/server_state.h"
+
+namespace kestrane {
+
+// Each pass asks the tick timer (0.05 s) and sends Tick to every player when it is due,
+// then handles at most one queued record: relays it to every player in join order, the
+// sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
+// What a pass sends goes out at the end of the pass once the queue is empty; while records
+// wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
+// crowded server from spending itself on system calls. Between passes with nothing queued
+// the thread sleeps until a record arrives or the next Tick is due.
+class PacketWorker {
+public:
+    static constexpr int kMaxBatch = 64;
+    static constexpr double kMaxBatchAge = 0.002;  // seconds
+
+    explicit PacketWorker(ServerState& state, FrameTimer::Clock clock = secondsSinceStart);
+    ~PacketWorker();
+    PacketWorker(const PacketWorker&) = delete;
+    PacketWorker& operator=(const PacketWorker&) = delete;
+
+    // Starts the thread; it ticks at once.
+    void start();
+    // Ends the thread after its current pass and waits for it (at most about one tick).
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+    // One pass, on the calling thread (the thread body, and tests driving a fake clock).
+    // Returns true when it handled a record.
+    bool runPass();
+    // Seconds until the next Tick is due; 0 when it is due now.
+    double secondsUntilTick() const;
+
+private:
+    void packetWorker();
+    // The steps below run with the players lock held.
+    void processRecord(const PacketRecord& record);
+    void relayPacket(const PacketRecord& record);
+    void readyCheck();
+
+    ServerState& state_;
+    FrameTimer::Clock clock_;
+    FrameTimer tickTimer_;
+    double lastTick_;
+    int batchPasses_ = 0;     // passes whose packets wait for the next flush
+    double batchStart_ = 0;   // when the first of them ran
+    int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)
+    std::uint16_t shotSerial_ = 0;  // the bullet id the next Fire gets: 0, then 1..101 round
+    std::atomic<bool> workerRunning_{false};
+    std::thread thread_;
+};
+
+}  // namespace kestrane

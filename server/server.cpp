@@ -1,0 +1,94 @@
+// server.cpp -- the server's start-up order, Exit sequence and headless loop.
+#include "server/server.h"
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "server/server_texts.h"
+
+namespace kestrane {
+
+namespace {
+// With nothing to draw, the headless loop wakes only for the network or requestExit.
+constexpr int kHeadlessPollMs = 1000;
+}  // namespace
+
+static_assert(std::atomic<bool>::is_always_lock_free, "requestExit must be safe in a signal handler");
+
+Server::Server(ServerOptions options)
+    : options_(std::move(options)), worker_(state_, options_.clock), network_(state_, options_.playerSendBuffer) {}
+
+Server::~Server() {
+    worker_.stop();
+    network_.stopNetwork();
+}
+
+bool Server::start() {
+    {
+        std::lock_guard lock(state_.playersMutex);
+        state_.players.showPlayerCount();
+    }
+    worker_.start();
+    if (!network_.startNetwork(options_.port, options_.bindAddress)) {
+        network_.stopNetwork();
+        worker_.stop();
+        return false;
+    }
+    state_.log.logLine(server_text::kStartLine);
+    showLocalAddress(state_.status);
+    return true;
+}
+
+void Server::exitServer(const std::function<void()>& beforePause) {
+    state_.log.logLine(server_text::kClosingLine);
+    {
+        std::lock_guard lock(state_.playersMutex);
+        state_.players.broadcastHeader(0, MsgType::ServerClosing);
+        state_.players.flushAll();
+    }
+    if (beforePause) {
+        beforePause();
+    }
+    std::this_thread::sleep_for(options_.closingPause);
+    worker_.stop();
+    network_.stopNetwork();
+}
+
+void Server::requestExit() {
+    exitRequested_.store(true);
+    network_.wake();
+}
+
+void Server::runHeadless() {
+    while (!exitRequested()) {
+        network_.pollNetwork(kHeadlessPollMs);
+    }
+    exitServer();
+}
+
+void showLocalAddress(ServerStatus& status) {
+    const std::optional<std::string> hostName = localHostName();
+    if (!hostName) {
+        showMessageBox(server_text::kDefaultCaption, server_text::kFindingLocalNameError);
+        return;
+    }
+    std::optional<Ipv4Address> address = resolveIpv4(*hostName);
+    if (!address) {
+        showMessageBox(kMessageCaption, server_text::kFindingMyIpError);
+        return;
+    }
+    // Many systems map their own name to a loopback address, which tells players nothing:
+    // show the first address of a real interface instead, when there is one.
+    if (address->isLoopback()) {
+        const std::vector<Ipv4Address> interfaces = localInterfaceAddresses();
+        if (!interfaces.empty()) {
+            address = interfaces.front();
+        }
+    }
+    status.setAddress("IP : " + address->toString());
+}
+
+}  // namespace kestrane

@@ -1,0 +1,77 @@
+// server.h -- one whole game server: shared state, packet worker, network, start-up and Exit.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "common/frame_timer.h"
+#include "server/packet_worker.h"
+#include "server/server_network.h"
+#include "server/server_state.h"
+
+namespace kestrane {
+
+struct ServerOptions {
+    std::uint16_t port = kDefaultServerPort;  // 0 picks a free port (tests, benchmarks)
+    std::optional<Ipv4Address> bindAddress;   // default: every local address
+    // The pause between the ServerClosing broadcast and the end, which gives the clients
+    // time to read it before their connections close.
+    std::chrono::milliseconds closingPause{2000};
+    FrameTimer::Clock clock = secondsSinceStart;  // paces the Tick
+    // Kernel send buffer of each player socket in bytes; 0 keeps the system's automatic
+    // sizing. A relay to a player whose buffer is full fails, so tests shrink it to make
+    // a stalled client fail quickly.
+    int playerSendBuffer = 0;
+};
+
+// A server instance with no globals, so tests can run several in one process. The front
+// end (console window or headless loop) owns it on the main thread.
+class Server {
+public:
+    explicit Server(ServerOptions options = {});
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Start-up, in order: player count "0", the worker, the network, "Start Kestrane NetWork
+    // Server" and the local address. False when the network could not start ("socket()
+    // Error" has been shown); the worker is stopped again.
+    bool start();
+    // The port the server listens on, once started.
+    std::uint16_t port() const { return network_.port(); }
+
+    // One network pass (see ServerNetwork::pollNetwork).
+    void pollNetwork(int timeoutMs) { network_.pollNetwork(timeoutMs); }
+
+    // The Exit sequence: "Kestrane Server Closing", ServerClosing to every player, the
+    // closing pause, then the worker and the network are stopped. `beforePause` runs just
+    // before the pause (the console draws the closing line with it).
+    void exitServer(const std::function<void()>& beforePause = {});
+    // Asks the main loop to run the Exit sequence. Any thread; async-signal-safe.
+    void requestExit();
+    bool exitRequested() const { return exitRequested_.load(); }
+
+    // The headless main loop: network passes until requestExit, then exitServer.
+    void runHeadless();
+
+    ServerState& state() { return state_; }
+    ServerLog& log() { return state_.log; }
+    ServerStatus& status() { return state_.status; }
+
+private:
+    ServerOptions options_;
+    ServerState state_;
+    PacketWorker worker_;
+    ServerNetwork network_;
+    std::atomic<bool> exitRequested_{false};
+};
+
+// Writes "IP : a.b.c.d" of this machine's first address (by its host name; a loopback answer
+// gives way to the first interface address) into the display's IP field. On failure shows
+// "Finding Local Name Error" or "Finding My IP Error" and leaves it empty.
+void showLocalAddress(ServerStatus& status);
+
+}  // namespace kestrane

@@ -1,0 +1,127 @@
+// The packet worker driven pass by pass with a fake clock, its players on socket pairs.
+#include <gtest/gtest.h>
+
+#include "common/stream_reader.h"
+#include "server/packet_worker.h"
+
+namespace kestrane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PacketWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 3; ++i) {
+            auto pair = TcpSocket::pair();
+            ASSERT_TRUE(pair);
+            (*pair)[0].setNonBlocking(true);
+            (*pair)[1].setNonBlocking(true);
+            state.players.registerConnection(std::move((*pair)[0]));
+            peers.push_back(std::move((*pair)[1]));
+        }
+    }
+    // Handles `record` as a pass does.
+    void handle(const PacketRecord& record) {
+        state.queue.push(record);
+        worker.runPass();
+    }
+    // Everything player `number` has been sent so far, as header bytes and payload.
+    std::vector<Bytes> receivedBy(int number) {
+        PacketStreamReader reader;
+        PacketQueue queue;
+        readAvailablePackets(peers[number - 1], reader, queue);
+        std::vector<Bytes> packets;
+        while (std::optional<PacketRecord> packet = queue.takeFront()) {
+            packets.emplace_back(packet->wireBytes().begin(), packet->wireBytes().end());
+        }
+        return packets;
+    }
+
+    double now = 100.0;  // seconds; moved by hand
+    ServerState state;
+    PacketWorker worker{state, [this] { return now; }};
+    std::vector<TcpSocket> peers;
+};
+
+TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
+    const Bytes tick{0xAA, 0, 10, 0};
+    const Bytes stop{0xAA, 2, 7, 0};
+    state.queue.push(makePacket(2, MsgType::Stop));
+    EXPECT_TRUE(worker.runPass());  // the first question is due
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick, stop}));
+    now += 0.01;
+    state.queue.push(makePacket(2, MsgType::Stop));
+    EXPECT_TRUE(worker.runPass());
+    EXPECT_FALSE(worker.runPass());
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{stop}));
+    EXPECT_NEAR(worker.secondsUntilTick(), 0.04, 1e-6);
+
+    now += 0.04;  // exactly one interval: not yet
+    EXPECT_FALSE(worker.runPass());
+    EXPECT_TRUE(receivedBy(1).empty());
+    now += 0.001;
+    EXPECT_FALSE(worker.runPass());
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick}));
+    EXPECT_NEAR(worker.secondsUntilTick(), 0.05, 1e-6);
+    now += 1.0;  // a late worker is due at once, with no ticks made up
+    EXPECT_EQ(worker.secondsUntilTick(), 0.0);
+    worker.runPass();
+    worker.runPass();
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick}));
+}
+
+TEST_F(PacketWorkerTest, FailedRelayAnnouncesTheLeaveThenCarriesOn) {
+    worker.runPass();  // the first Tick
+    receivedBy(3);
+    peers[0].close();
+    peers[1].close();
+    const PacketRecord chat = makePacket(3, MsgType::Chat, Bytes{'g', 'g'});
+    handle(chat);
+    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{Bytes(chat.wireBytes().begin(), chat.wireBytes().end()),
+                                                 {0xAA, 1, 5, 0},
+                                                 {0xAA, 2, 5, 0}}));
+    ASSERT_EQ(state.players.size(), 1u);
+    EXPECT_EQ(state.log.lines(), (std::vector<std::string>{"[  ] 님이 나가셨습니다.", "[  ] 님이 나가셨습니다."}));
+}
+
+TEST_F(PacketWorkerTest, LostConnectionIsAnnouncedOnceAndLeaveIsNotEchoed) {
+    worker.runPass();  // the first Tick
+    receivedBy(1);
+    receivedBy(3);
+    handle(makeConnectionLostNote(2));
+    handle(makeConnectionLostNote(2));  // already gone: nothing more
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{{0xAA, 2, 5, 0}}));
+    handle(makePacket(3, MsgType::Leave));
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{{0xAA, 3, 5, 0}}));
+    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{{0xAA, 2, 5, 0}}));  // its own Leave is not sent back
+    EXPECT_EQ(state.players.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+TEST_F(PacketWorkerTest, BusyQueueSharesSendsButKeepsEveryPacketInOrder) {
+    worker.runPass();  // the first Tick
+    receivedBy(1);
+    std::vector<Bytes> sent;
+    for (std::uint8_t i = 0; i < 10; ++i) {
+        const PacketRecord steer = makePacket(2, MsgType::Steer, Bytes{i});
+        state.queue.push(steer);
+        sent.emplace_back(steer.wireBytes().begin(), steer.wireBytes().end());
+    }
+    for (int pass = 0; pass < 9; ++pass) {
+        EXPECT_TRUE(worker.runPass());
+    }
+    EXPECT_TRUE(receivedBy(1).empty());  // held while more wait
+    now += 0.06;
+    EXPECT_TRUE(worker.runPass());  // the last one: everything goes, the Tick in its place
+    sent.insert(sent.end() - 1, Bytes{0xAA, 0, 10, 0});
+    EXPECT_EQ(receivedBy(1), sent);
+}
+
+}  // namespace
+}  // namespace kestrane

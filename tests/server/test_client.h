@@ -1,0 +1,208 @@
+// test_client.h -- a raw protocol client and an in-process server for the server's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/packet_queue.h"
+#include "common/player_info.h"
+#include "common/stream_reader.h"
+#include "platform/tcp_socket.h"
+#include "server/server.h"
+
+namespace kestrane::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+inline Bytes bytesOf(const PacketRecord& record) { return {record.wireBytes().begin(), record.wireBytes().end()}; }
+
+// A blocking client on loopback that speaks the wire format directly.
+class TestClient {
+public:
+    // Connects; false when the connection could not be made. A `receiveBuffer` in bytes
+    // shrinks the socket's receive window (set before connecting, as TCP wants).
+    bool connect(std::uint16_t port, int receiveBuffer = 0) {
+        socket_ = TcpSocket::openStream();
+        if (receiveBuffer > 0) {
+            setsockopt(socket_.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        }
+        if (!socket_.valid() || socket_.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
+            return false;
+        }
+        socket_.setNoDelay(true);
+        return true;
+    }
+    // Connects and reads the Welcome; the player number, or 0 when none came.
+    std::uint8_t join(std::uint16_t port, int receiveBuffer = 0) {
+        if (!connect(port, receiveBuffer)) {
+            return 0;
+        }
+        std::optional<PacketRecord> welcome = next(2000ms, /*skipTicks=*/false);
+        number_ = (welcome && welcome->msgType() == MsgType::Welcome) ? welcome->header.sender : 0;
+        return number_;
+    }
+    std::uint8_t number() const { return number_; }
+    TcpSocket& socket() { return socket_; }
+
+    void send(const PacketRecord& record) { ASSERT_TRUE(socket_.sendAll(record.wireBytes())); }
+    void sendJoin(const std::string& name) {
+        PlayerInfo info;
+        info.energy = 100;
+        info.x = 120;
+        info.y = 240;
+        info.name = makeNameField(name);
+        send(makePacket(number_, MsgType::Join, info.encode()));
+    }
+
+    // The next packet, Ticks skipped unless asked for; nothing when none arrives in time or
+    // the server closed the connection.
+    std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms, bool skipTicks = true) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            while (std::optional<PacketRecord> record = received_.takeFront()) {
+                if (!skipTicks || record->msgType() != MsgType::Tick) {
+                    return record;
+                }
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !fill(static_cast<int>(left.count()))) {
+                return std::nullopt;
+            }
+        }
+    }
+    // Every packet but Ticks that arrives until `quiet` passes without one.
+    std::vector<PacketRecord> drain(std::chrono::milliseconds quiet = 150ms) {
+        std::vector<PacketRecord> packets;
+        while (std::optional<PacketRecord> record = next(quiet)) {
+            packets.push_back(*record);
+        }
+        return packets;
+    }
+    // True when the server closes the connection within `timeout`; what came before is kept.
+    bool closedByServer(std::chrono::milliseconds timeout = 2000ms) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!closed_ && std::chrono::steady_clock::now() < deadline) {
+            fill(10);
+        }
+        return closed_;
+    }
+    // The packets read but not yet taken, Ticks left out.
+    std::vector<PacketRecord> receivedSoFar() {
+        std::vector<PacketRecord> packets;
+        while (std::optional<PacketRecord> record = received_.takeFront()) {
+            if (record->msgType() != MsgType::Tick) {
+                packets.push_back(*record);
+            }
+        }
+        return packets;
+    }
+
+private:
+    // Waits up to `timeoutMs` for bytes and parses them; false on timeout or close.
+    bool fill(int timeoutMs) {
+        if (closed_ || !socket_.waitReadable(timeoutMs)) {
+            return false;
+        }
+        std::uint8_t buffer[4096];
+        const long got = socket_.receive(buffer);
+        if (got <= 0) {
+            closed_ = true;
+            return false;
+        }
+        reader_.feed(std::span(buffer, static_cast<std::size_t>(got)), received_);
+        return true;
+    }
+
+    TcpSocket socket_;
+    PacketStreamReader reader_;
+    PacketQueue received_;
+    std::uint8_t number_ = 0;
+    bool closed_ = false;
+};
+
+// A whole server in this process on a free loopback port, its main loop on a thread.
+class ServerFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ServerOptions options;
+        options.playerSendBuffer = playerSendBuffer;
+        options.port = 0;
+        options.bindAddress = Ipv4Address::loopback();
+        options.closingPause = 0ms;
+        server = std::make_unique<Server>(options);
+        server->log().setListener([this](std::string_view line) {
+            std::lock_guard lock(listenerMutex);
+            if (onLogLine) {
+                onLogLine(line);
+            }
+        });
+        ASSERT_TRUE(server->start());
+        port = server->port();
+        loop = std::thread([this] {
+            while (!server->exitRequested()) {
+                server->pollNetwork(50);
+            }
+        });
+    }
+    void TearDown() override {
+        server->requestExit();
+        loop.join();
+        server.reset();
+    }
+
+    // Connects `count` clients, asserting each gets the next number.
+    std::vector<std::unique_ptr<TestClient>> connectClients(int count) {
+        std::vector<std::unique_ptr<TestClient>> clients;
+        for (int i = 0; i < count; ++i) {
+            clients.push_back(std::make_unique<TestClient>());
+            EXPECT_NE(clients.back()->join(port), 0);
+        }
+        return clients;
+    }
+    bool logHas(std::string_view text) const {
+        for (const std::string& line : server->log().lines()) {
+            if (line == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // Waits until `condition` holds (polling every millisecond) or two seconds pass.
+    static bool eventually(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+    std::vector<std::uint8_t> playerNumbers() const {
+        std::vector<std::uint8_t> numbers;
+        for (const PlayerListRow& row : server->status().snapshot().players) {
+            numbers.push_back(row.number);
+        }
+        return numbers;
+    }
+
+    int playerSendBuffer = 0;  // the system's sizing unless a test sets it before SetUp
+    std::unique_ptr<Server> server;
+    std::uint16_t port = 0;
+    std::thread loop;
+    std::mutex listenerMutex;
+    std::function<void(std::string_view)> onLogLine;  // set under listenerMutex
+};
+
+}  // namespace kestrane::testing
