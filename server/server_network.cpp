@@ -118,7 +118,8 @@ bool ServerNetwork::acceptStep() {
     }
     players.showPlayerCount();
     state_.log.logLine(server_text::kConnectLine);
-    players.sendTo(players.size() - 1, makePacket(players.lastPlayerNumber(), MsgType::Welcome).wireBytes());
+    const PacketRecord welcome = makePacket(players.lastPlayerNumber(), MsgType::Welcome);
+    players.sendTo(players.size() - 1, welcome.wireBytes());
     return true;
 }
 
