@@ -1,0 +1,438 @@
+// client_app.cpp -- start-up, the main loop's SDL side, chat typing, screenshots and shutdown.
+#include "client/app/client_app.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+#include "client/app/login_dialog.h"
+#include "client/app/login_window.h"
+#include "client/app/main_window.h"
+#include "client/world/dispatcher.h"
+#include "client/world/frame_tick.h"
+#include "platform/message_box.h"
+#include "platform/png_writer.h"
+#include "platform/text_encoding.h"
+
+namespace kestrane {
+
+namespace {
+
+// How often a --connect attempt looks at the connection and at a quit request.
+constexpr int kConnectPollMs = 50;
+
+std::optional<ChatKey> chatKeyFor(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return ChatKey::Enter;
+        case SDLK_ESCAPE: return ChatKey::Escape;
+        case SDLK_BACKSPACE: return ChatKey::Backspace;
+        case SDLK_DELETE: return ChatKey::Delete;
+        case SDLK_LEFT: return ChatKey::Left;
+        case SDLK_RIGHT: return ChatKey::Right;
+        case SDLK_HOME: return ChatKey::Home;
+        case SDLK_END: return ChatKey::End;
+        default: return std::nullopt;
+    }
+}
+
+SDL_Keycode keycodeFor(ScriptKey key) {
+    switch (key) {
+        case ScriptKey::Enter: return SDLK_RETURN;
+        case ScriptKey::Escape: return SDLK_ESCAPE;
+        case ScriptKey::Backspace: return SDLK_BACKSPACE;
+        case ScriptKey::Delete: return SDLK_DELETE;
+        case ScriptKey::Left: return SDLK_LEFT;
+        case ScriptKey::Right: return SDLK_RIGHT;
+        case ScriptKey::Home: return SDLK_HOME;
+        case ScriptKey::End: return SDLK_END;
+        case ScriptKey::F12: return SDLK_F12;
+    }
+    return SDLK_UNKNOWN;
+}
+
+// True when an SDL_QUIT (a signal) waits; it is taken from the queue.
+bool quitEventWaiting() {
+    SDL_PumpEvents();
+    SDL_Event event;
+    return SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_QUIT, SDL_QUIT) > 0;
+}
+
+}  // namespace
+
+void ClientApp::WindowDeleter::operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+
+ClientApp::ClientApp(ClientOptions options, std::filesystem::path startDirectory,
+                     std::optional<std::vector<ScriptCommand>> script)
+    : options_(std::move(options)), startDirectory_(std::move(startDirectory)) {
+    if (script) {
+        script_.emplace(std::move(*script));
+    }
+}
+
+ClientApp::~ClientApp() {
+    // A run that ended early (a failed start-up) leaves nothing running behind it.
+    session_.queue().setPushListener({});
+    session_.stopNetwork();
+}
+
+int ClientApp::run() {
+    if (const std::optional<int> ended = login()) {
+        return *ended;
+    }
+    // The dialog has switched the socket to blocking mode for the handshake.
+    if (!session_.joinGame()) {
+        showMessageBox(kMessageCaption, kWrongServerText);
+        session_.stopNetwork();
+        return kExitFailed;
+    }
+    window_.reset(createMainWindow(options_.windowed));
+    if (!window_) {
+        leaveAfterFailure();
+        showMessageBox(kMessageCaption, kWindowCreationFailedText);
+        return kExitFailed;
+    }
+    media_.sound.init();  // without sound the game plays silently
+    world_.emplace(session_, media_);  // with it the hidden chat box
+    startReceiving();
+    const WindowMode mode = options_.windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
+    if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
+        leaveAfterFailure();
+        showMessageBox(kMessageCaption, kDisplayCreationFailedText);
+        return kExitFailed;
+    }
+    // The energy bar's red brush is a constant colour of the players table: nothing to make.
+    media_.input.create(window_.get());
+    if (!script_) {
+        media_.keyboard.create(window_.get(), media_.input);  // a script sets the key states itself
+    }
+    media_.loadArtwork();  // each missing file has said so and leaves its part undrawn
+
+    SDL_StopTextInput();  // on only while the chat box has the keyboard
+    textInputOn_ = false;
+    runMainLoop(*this);
+    return shutDown();
+}
+
+std::optional<int> ClientApp::login() {
+    LoginDialog dialog(session_);
+    if (!dialog.open()) {
+        showMessageBox(kMessageCaption, kProgramEndingText);
+        return kExitFailed;
+    }
+    if (options_.server) {
+        dialog.serverIp = *options_.server;
+    }
+    if (options_.name) {
+        dialog.playerName = *options_.name;
+    }
+    if (options_.connect) {
+        return connectAtOnce(dialog);
+    }
+
+    LoginWindow window(dialog);
+    if (!window.open()) {
+        dialog.pressExit();
+        std::fprintf(stderr, "kestrane-client: cannot open the login window: %s\n", SDL_GetError());
+        return kExitNoDisplay;
+    }
+    const LoginResult result = runLoginDialog(dialog, window);
+    window.close();
+    switch (result) {
+        case LoginResult::Connected:
+            return std::nullopt;
+        case LoginResult::Exit:
+            showMessageBox(kMessageCaption, kProgramEndingText);
+            return kExitOk;
+        case LoginResult::Quit:
+            return kExitOk;
+    }
+    return kExitOk;
+}
+
+std::optional<int> ClientApp::connectAtOnce(LoginDialog& dialog) {
+    dialog.pressConnect();
+    while (dialog.outcome() == LoginDialog::Outcome::Open && !dialog.controlsEnabled()) {
+        if (quitEventWaiting()) {
+            dialog.pressExit();
+            return kExitOk;
+        }
+        dialog.poll(kConnectPollMs);
+    }
+    if (dialog.outcome() == LoginDialog::Outcome::Connected) {
+        return std::nullopt;
+    }
+    // The name or the connection failed and has said why; with no dialog to retry in, end.
+    dialog.pressExit();
+    showMessageBox(kMessageCaption, kProgramEndingText);
+    return kExitFailed;
+}
+
+void ClientApp::leaveAfterFailure() {
+    session_.sendHeaderOnly(MsgType::Leave);
+    session_.queue().setPushListener({});
+    session_.stopNetwork();
+}
+
+void ClientApp::startReceiving() {
+    // Registered before the thread starts: every packet queued from then on wakes the main
+    // loop. One wake-up event at a time is enough; the loop drains the queue before it sleeps.
+    wakeEventType_ = SDL_RegisterEvents(1);
+    if (wakeEventType_ != static_cast<std::uint32_t>(-1)) {
+        session_.queue().setPushListener([this] {
+            if (wakePending_.exchange(true)) {
+                return;
+            }
+            SDL_Event wake{};
+            wake.type = wakeEventType_;
+            if (SDL_PushEvent(&wake) <= 0) {
+                wakePending_ = false;
+            }
+        });
+    }
+    session_.startReceiveThread();
+}
+
+int ClientApp::shutDown() {
+    // The window goes at once; the program follows once the server has had its time.
+    SDL_HideWindow(window_.get());
+    SDL_StopTextInput();
+    session_.sendHeaderOnly(MsgType::Leave);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLeaveGraceMs));
+    session_.stopReceiveThread();
+    session_.queue().setPushListener({});
+    session_.stopNetwork();
+    clearPacketQueue(*world_);
+    clearWorld(*world_);
+    return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
+}
+
+// --- The main loop's side ---
+
+bool ClientApp::handleWaitingEvent() {
+    SDL_Event event;
+    if (SDL_PollEvent(&event) == 0) {
+        return false;
+    }
+    handleEvent(event);
+    return true;
+}
+
+void ClientApp::waitForEvent(int timeoutMs) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, timeoutMs) != 0) {
+        handleEvent(event);
+    }
+}
+
+void ClientApp::dispatchNextPacket() { kestrane::dispatchNextPacket(*world_); }
+
+bool ClientApp::packetWaiting() const { return !world_->session.queue().empty(); }
+
+bool ClientApp::frameDue() {
+    if (!frameTimer_.due(kFrameSlot, framePeriod)) {
+        return false;
+    }
+    lastFrameAt_ = secondsSinceStart();
+    return true;
+}
+
+double ClientApp::secondsUntilFrame() const {
+    return lastFrameAt_ + static_cast<double>(framePeriod) - secondsSinceStart();
+}
+
+void ClientApp::frameTick() {
+    if (script_) {
+        script_->step(*this);
+    }
+    kestrane::frameTick(*world_);
+    followChatFocus();
+    for (const std::string& file : scriptScreenshots_) {
+        if (saveScreenshot(file)) {
+            report("script: saved " + file);
+        }
+    }
+    scriptScreenshots_.clear();
+    saveTimedScreenshot();
+}
+
+std::uint32_t ClientApp::mainWindowId() const { return window_ ? SDL_GetWindowID(window_.get()) : 0; }
+
+void ClientApp::handleEvent(const SDL_Event& event) {
+    if (event.type == wakeEventType_) {
+        wakePending_ = false;  // the packets it announced are in the queue
+        return;
+    }
+    switch (event.type) {
+        case SDL_QUIT:  // SIGINT or SIGTERM
+            quitRequested_ = true;
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.windowID != mainWindowId()) {
+                break;
+            }
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                quitRequested_ = true;  // Alt+F4 or the window manager
+            } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED && media_.display.presentCount() > 0) {
+                media_.display.present();  // the last picture again, e.g. while the world waits
+            }
+            break;
+        case SDL_KEYDOWN:
+            handleKey(event.key);
+            break;
+        case SDL_TEXTINPUT:
+            world_->chatBox.textInput(event.text.text);  // ignored while the box is closed
+            break;
+        default:
+            break;
+    }
+}
+
+void ClientApp::handleKey(const SDL_KeyboardEvent& key) {
+    const SDL_Keycode code = key.keysym.sym;
+    if (code == SDLK_F4 && (key.keysym.mod & KMOD_ALT) != 0) {
+        // The close command, also where no window manager provides it (a bare X server).
+        quitRequested_ = true;
+        return;
+    }
+    if (code == SDLK_F12 && key.repeat == 0) {
+        const std::filesystem::path directory =
+            options_.screenshotDir.empty() ? startDirectory_ : options_.screenshotDir;
+        saveScreenshot((directory / timestampedPngName("kestrane")).string());
+        return;
+    }
+    if (!world_->chatBox.chatActive()) {
+        return;  // game keys are read from the keyboard state in the frame
+    }
+    if (const std::optional<ChatKey> chatKey = chatKeyFor(code)) {
+        world_->chatBox.keyDown(*chatKey);
+        followChatFocus();
+    }
+}
+
+void ClientApp::followChatFocus() {
+    const bool active = world_->chatBox.chatActive();
+    if (active == textInputOn_) {
+        return;
+    }
+    textInputOn_ = active;
+    if (!active) {
+        SDL_StopTextInput();
+        return;
+    }
+    // An input method shows its candidates next to the line being typed.
+    SDL_Rect area{kChatLeft, kChatInputTop, kScreenWidth - 2 * kChatLeft, kChatLineSpacing};
+    if (SDL_Renderer* renderer = SDL_GetRenderer(window_.get())) {
+        int x = 0;
+        int y = 0;
+        SDL_RenderLogicalToWindow(renderer, static_cast<float>(area.x), static_cast<float>(area.y), &x, &y);
+        area.x = x;
+        area.y = y;
+    }
+    SDL_SetTextInputRect(&area);
+    SDL_StartTextInput();
+}
+
+void ClientApp::saveTimedScreenshot() {
+    if (options_.screenshotEvery <= 0) {
+        return;
+    }
+    const double at = secondsSinceStart();
+    if (lastTimedScreenshot_ && at - *lastTimedScreenshot_ < options_.screenshotEvery) {
+        return;
+    }
+    lastTimedScreenshot_ = at;
+    const std::filesystem::path directory = options_.screenshotDir.empty() ? startDirectory_ : options_.screenshotDir;
+    saveScreenshot((directory / timestampedPngName("kestrane")).string());
+}
+
+// --- What an input script reaches ---
+
+double ClientApp::now() const { return secondsSinceStart(); }
+
+bool ClientApp::worldRunning() const { return world_->worldRunning; }
+
+std::vector<std::string> ClientApp::playerNames() const {
+    std::vector<std::string> names;
+    for (const PlayerRecord& player : world_->playerRecords) {
+        names.push_back(cp949ToUtf8(nameText(player.name)));
+    }
+    return names;
+}
+
+std::vector<std::string> ClientApp::chatLines() const {
+    std::vector<std::string> lines;
+    for (const ChatLine& line : world_->chatLines) {
+        lines.push_back(cp949ToUtf8(chatLineText(line)));
+    }
+    return lines;
+}
+
+void ClientApp::setKeys(const KeyState& keys) { media_.keyboard.setKeyState(keys); }
+
+void ClientApp::typeText(std::string_view utf8) {
+    // An event carries at most 31 bytes; cut only between characters.
+    constexpr std::size_t kEventText = sizeof(SDL_TextInputEvent::text) - 1;
+    while (!utf8.empty()) {
+        std::size_t length = std::min(utf8.size(), kEventText);
+        while (length < utf8.size() && (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        event.text.windowID = mainWindowId();
+        utf8.copy(event.text.text, length);
+        SDL_PushEvent(&event);
+        utf8.remove_prefix(length);
+    }
+}
+
+void ClientApp::pressKey(ScriptKey key) {
+    SDL_Event event{};
+    event.key.windowID = mainWindowId();
+    event.key.keysym.sym = keycodeFor(key);
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(event.key.keysym.sym);
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    SDL_PushEvent(&event);
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    SDL_PushEvent(&event);
+}
+
+void ClientApp::requestScreenshot(const std::string& file) { scriptScreenshots_.push_back(file); }
+
+bool ClientApp::saveScreenshot(const std::string& file) {
+    const std::filesystem::path path = startDirectory_ / file;  // an absolute file stays as it is
+    std::error_code error;
+    if (path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path(), error);
+    }
+    if (!media_.display.saveScreenshot(path.string())) {
+        std::fprintf(stderr, "kestrane-client: could not save the screenshot %s\n", path.c_str());
+        return false;
+    }
+    std::printf("kestrane-client: saved %s\n", path.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+void ClientApp::requestClose() {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = mainWindowId();
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&event);
+}
+
+void ClientApp::report(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void ClientApp::reportError(const std::string& line) { std::fprintf(stderr, "kestrane-client: %s\n", line.c_str()); }
+
+}  // namespace kestrane

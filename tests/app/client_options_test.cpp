@@ -1,0 +1,130 @@
+// kestrane-client's command line and where it looks for its data files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "client/app/client_options.h"
+#include "client/app/data_directory.h"
+
+namespace kestrane {
+namespace {
+
+ParsedCommandLine parse(std::initializer_list<std::string_view> arguments) {
+    const std::vector<std::string_view> list(arguments);
+    return parseClientOptions(list);
+}
+
+TEST(ClientOptions, EveryOptionIsRead) {
+    const ParsedCommandLine parsed =
+        parse({"--server", "10.0.0.7:6000", "--name", "김철수", "--connect", "--windowed", "--screenshot-dir", "shots",
+               "--screenshot-every", "2.5", "--script", "moves.txt"});
+    ASSERT_FALSE(parsed.exitStatus) << parsed.message;
+    const ClientOptions& options = parsed.options;
+    EXPECT_EQ(options.server, "10.0.0.7:6000");
+    EXPECT_EQ(options.name, "김철수");
+    EXPECT_TRUE(options.connect);
+    EXPECT_TRUE(options.windowed);
+    EXPECT_EQ(options.screenshotDir, "shots");
+    EXPECT_DOUBLE_EQ(options.screenshotEvery, 2.5);
+    EXPECT_EQ(options.script, "moves.txt");
+
+    const ParsedCommandLine none = parse({});
+    ASSERT_FALSE(none.exitStatus);
+    EXPECT_FALSE(none.options.server);
+    EXPECT_FALSE(none.options.connect);
+    EXPECT_FALSE(none.options.windowed);
+}
+
+TEST(ClientOptions, HelpEndsAtOnceWithTheUsage) {
+    const ParsedCommandLine parsed = parse({"--windowed", "--help", "--bogus"});
+    EXPECT_EQ(parsed.exitStatus, kExitOk);
+    EXPECT_TRUE(parsed.message.starts_with("Usage: kestrane-client"));
+    EXPECT_NE(parsed.message.find("Alt+F4"), std::string::npos);
+}
+
+TEST(ClientOptions, MistakesAreUsageErrorsThatSayWhat) {
+    const auto error = [](std::initializer_list<std::string_view> arguments, std::string_view mentions) {
+        const ParsedCommandLine parsed = parse(arguments);
+        EXPECT_EQ(parsed.exitStatus, kExitUsage) << mentions;
+        EXPECT_NE(parsed.message.find(mentions), std::string::npos) << parsed.message;
+    };
+    error({"--connect", "--server", "host"}, "--connect needs both");
+    error({"--connect", "--name", "Lee"}, "--connect needs both");
+    error({"--server", "host:0"}, "--server");
+    error({"--server", "host:70000"}, "--server");
+    error({"--server", ":5001"}, "--server");
+    error({"--server"}, "--server wants a value");
+    error({"--name"}, "--name wants a value");
+    error({"--screenshot-every", "0"}, "--screenshot-every");
+    error({"--screenshot-every", "soon"}, "--screenshot-every");
+    error({"--fullscreen"}, "unknown option '--fullscreen'");
+}
+
+// A fresh directory under the system's temporary directory, removed at the end.
+class TempTree {
+public:
+    TempTree() {
+        std::random_device random;
+        root_ = std::filesystem::temp_directory_path() / ("kestrane-data-" + std::to_string(random()));
+        std::filesystem::create_directories(root_);
+    }
+    ~TempTree() { std::filesystem::remove_all(root_); }
+    std::filesystem::path dir(std::string_view name, std::initializer_list<std::string_view> files) const {
+        const std::filesystem::path path = root_ / name;
+        std::filesystem::create_directories(path);
+        for (const std::string_view file : files) {
+            std::ofstream(path / file) << "x";
+        }
+        return path;
+    }
+    std::filesystem::path withAllDataFiles(std::string_view name) const {
+        const std::filesystem::path path = dir(name, {});
+        for (const std::string_view file : clientDataFiles()) {
+            std::ofstream(path / file) << "x";
+        }
+        return path;
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+TEST(DataDirectory, MissingFilesAreListedInOrderAndNamesAreExact) {
+    TempTree tree;
+    const auto some = tree.dir("some", {"Player.spr", "background.bmp", "3.wav", "bullet.spr"});
+    const std::vector<std::string_view> missing = missingDataFiles(some);
+    // "bullet.spr" is not "bullet.Spr": the names are matched as the game opens them.
+    EXPECT_EQ(missing, (std::vector<std::string_view>{"bullet.Spr", "Etc.Spr", "1.wav", "2.wav", "4.wav", "5.wav",
+                                                      "6.wav"}));
+    EXPECT_TRUE(missingDataFiles(tree.withAllDataFiles("all")).empty());
+    EXPECT_EQ(missingDataFiles(tree.dir("none", {})).size(), clientDataFiles().size());
+}
+
+TEST(DataDirectory, WorkingDirectoryWinsWhenCompleteElseTheProgramsOwn) {
+    TempTree tree;
+    const auto complete = tree.withAllDataFiles("complete");
+    const auto program = tree.withAllDataFiles("program");
+    const auto empty = tree.dir("empty", {});
+    const auto partial = tree.dir("partial", {"Player.spr", "Etc.Spr"});
+    const auto lessPartial = tree.dir("less", {"Player.spr", "Etc.Spr", "1.wav"});
+
+    EXPECT_EQ(chooseDataDirectory(complete, program), complete);
+    EXPECT_EQ(chooseDataDirectory(empty, program), program);      // started from anywhere
+    EXPECT_EQ(chooseDataDirectory(partial, program), program);
+    EXPECT_EQ(chooseDataDirectory(partial, lessPartial), lessPartial);  // neither whole: fewer gaps
+    EXPECT_EQ(chooseDataDirectory(lessPartial, partial), lessPartial);
+    EXPECT_EQ(chooseDataDirectory(partial, partial), partial);
+    EXPECT_EQ(chooseDataDirectory(empty, empty / "gone"), empty);
+    EXPECT_EQ(chooseDataDirectory(empty, std::nullopt), empty);    // no /proc: stay
+}
+
+TEST(DataDirectory, ProgramDirectoryIsWhereThisTestProgramLives) {
+    const std::optional<std::filesystem::path> directory = programDirectory();
+    ASSERT_TRUE(directory);
+    EXPECT_TRUE(std::filesystem::exists(*directory / "app_tests"));
+}
+
+}  // namespace
+}  // namespace kestrane
