@@ -74,9 +74,10 @@ ClientApp::ClientApp(ClientOptions options, std::filesystem::path startDirectory
 }
 
 ClientApp::~ClientApp() {
-    // A run that ended early (a failed start-up) leaves nothing running behind it.
-    session_.queue().setPushListener({});
+    // A run that ended early (a failed start-up) leaves nothing running behind it. The
+    // listener goes only once the thread that calls it has ended.
     session_.stopNetwork();
+    session_.queue().setPushListener({});
 }
 
 int ClientApp::run() {
@@ -173,8 +174,8 @@ std::optional<int> ClientApp::connectAtOnce(LoginDialog& dialog) {
 
 void ClientApp::leaveAfterFailure() {
     session_.sendHeaderOnly(MsgType::Leave);
-    session_.queue().setPushListener({});
     session_.stopNetwork();
+    session_.queue().setPushListener({});
 }
 
 void ClientApp::startReceiving() {
@@ -203,8 +204,8 @@ int ClientApp::shutDown() {
     session_.sendHeaderOnly(MsgType::Leave);
     std::this_thread::sleep_for(std::chrono::milliseconds(kLeaveGraceMs));
     session_.stopReceiveThread();
-    session_.queue().setPushListener({});
     session_.stopNetwork();
+    session_.queue().setPushListener({});
     clearPacketQueue(*world_);
     clearWorld(*world_);
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;

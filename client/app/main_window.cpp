@@ -22,6 +22,10 @@ bool startVideo(std::string& why) {
     }
     const char* requested = SDL_getenv("SDL_VIDEODRIVER");
     if (requested != nullptr && name == requested) {
+        // No graphics card stands behind an invisible display: draw in software, so no GL
+        // library (and its threads) is loaded for nothing.
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         return true;
     }
     why = "SDL found only its invisible '" + std::string(name) + "' video driver";

@@ -15,7 +15,8 @@ inline constexpr int kScreenBitsPerPixel = 16;
 // Starts SDL's video and tells whether it reaches a display someone can see. SDL falls back
 // to its invisible offscreen driver when no display answers; that driver (or the dummy one)
 // counts only when SDL_VIDEODRIVER names it (tests, headless runs). On false `why` says what
-// is missing. The video subsystem stays started for the caller either way; SDL_Quit ends it.
+// is missing. With such a driver rendering is set to software. The video subsystem stays
+// started for the caller either way; SDL_Quit ends it.
 bool startVideo(std::string& why);
 
 // Gives `window` the program's icon; nothing when it cannot be made.

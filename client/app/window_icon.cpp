@@ -30,9 +30,23 @@ constexpr Colour kPlumage{0.86, 0.45, 0.22};
 constexpr Colour kWingTip{0.30, 0.20, 0.16};
 constexpr Colour kBand{0.95, 0.88, 0.70};
 
-// Wings spread from the shoulder, as a kestrel hovers into the wind.
-constexpr std::array<Point, 5> kLeftWing = {{{30, 27}, {6, 19}, {5, 23}, {12, 30}, {30, 35}}};
-constexpr std::array<Point, 4> kTail = {{{29.5, 41}, {34.5, 41}, {38, 54}, {26, 54}}};
+// Seen from below as it hovers into the wind: long pointed wings raised a little, their
+// trailing edges notched by the flight feathers, and a fanned tail.
+constexpr std::array<Point, 11> kLeftWing = {{{31, 27},
+                                              {18, 21},
+                                              {8, 16.5},
+                                              {10, 21.5},
+                                              {11, 22.5},
+                                              {13, 26},
+                                              {16, 25.5},
+                                              {18, 29.5},
+                                              {21, 29},
+                                              {24, 33},
+                                              {31, 36}}};
+constexpr std::array<Point, 5> kTail = {{{29.5, 40}, {34.5, 40}, {38.5, 53}, {32, 55.5}, {25.5, 53}}};
+constexpr std::array<Point, 3> kBeak = {{{30.6, 19.5}, {33.4, 19.5}, {32, 16.5}}};
+// Dark bars across the underside of each wing.
+constexpr std::array<Point, 3> kWingSpots = {{{17, 24}, {21, 26.5}, {25, 29.5}}};
 
 bool insidePolygon(Point p, const Point* points, std::size_t count) {
     bool inside = false;
@@ -65,16 +79,24 @@ Colour sampleBadge(Point p) {
     // The bird is symmetric about the badge's vertical axis.
     const Point mirrored{p.x < kCentre.x ? p.x : 2 * kCentre.x - p.x, p.y};
     if (insidePolygon(mirrored, kLeftWing.data(), kLeftWing.size())) {
-        return mirrored.x < 14 ? kWingTip : kPlumage;
+        for (const Point spot : kWingSpots) {
+            if (insideEllipse(mirrored, spot, 1.3, 0.9)) {
+                return kWingTip;
+            }
+        }
+        return mirrored.x < 11 ? kWingTip : kPlumage;
     }
     if (insidePolygon(p, kTail.data(), kTail.size())) {
-        return p.y > 50 ? kWingTip : kPlumage;  // the dark band at the tail's end
+        return p.y > 49.5 && p.y < 52 ? kWingTip : kPlumage;  // the dark band near the tail's end
     }
-    if (insideEllipse(p, {32, 33}, 4.2, 10.5)) {
-        return std::abs(p.y - 31) < 1.0 ? kBand : kPlumage;
+    if (insidePolygon(p, kBeak.data(), kBeak.size())) {
+        return kWingTip;
     }
-    if (insideEllipse(p, {32, 21.5}, 4.4, 4.6)) {
+    if (insideEllipse(p, {32, 32.5}, 4.0, 9.0)) {
         return kPlumage;
+    }
+    if (insideEllipse(p, {32, 22.5}, 3.6, 3.8)) {
+        return kBand;
     }
     return mix(kBadgeInner, kBadgeOuter, std::clamp(distance / kBadgeRadius, 0.0, 1.0));
 }
