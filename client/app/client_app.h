@@ -29,7 +29,7 @@ class LoginDialog;
 inline constexpr std::string_view kWindowCreationFailedText = "윈도우 생성 실패";
 inline constexpr std::string_view kDisplayCreationFailedText = "다이렉트 드로우 생성 실패";
 
-// The seconds between the Leave and closing the connection, so the server relays the
+// The pause between the Leave and closing the connection, so the server relays the
 // Leave to everyone before it sees the connection end.
 inline constexpr int kLeaveGraceMs = 2000;
 
