@@ -41,6 +41,44 @@ std::size_t utf8Length(unsigned char lead) {
     return 1;
 }
 
+// The facing whose line of fire passes closest to a point `dx`, `dy` away (ahead of us).
+std::uint8_t nearestLineOfFire(int dx, int dy) {
+    std::uint8_t best = 0;
+    long bestAcross = -1;  // the best line's across squared: its squared distance times its length
+    long bestLength = 1;
+    for (std::uint8_t direction = 0; direction < kDirectionCount; ++direction) {
+        const StepDelta facing = stepDeltas[direction];
+        const long along = static_cast<long>(dx) * facing.dx + static_cast<long>(dy) * facing.dy;
+        if (along <= 0) {
+            continue;
+        }
+        const long across = static_cast<long>(dx) * facing.dy - static_cast<long>(dy) * facing.dx;
+        const long length = facing.dx * facing.dx + facing.dy * facing.dy;
+        // across^2 / length < bestAcross / bestLength, without dividing
+        if (bestAcross < 0 || across * across * bestLength < bestAcross * length) {
+            best = direction;
+            bestAcross = across * across;
+            bestLength = length;
+        }
+    }
+    return best;
+}
+
+// The facing at right angles to `line` that walks us toward that line through the point
+// `dx`, `dy` away.
+std::uint8_t stepAcross(std::uint8_t line, int dx, int dy) {
+    const StepDelta facing = stepDeltas[line];
+    const long across = static_cast<long>(dx) * facing.dy - static_cast<long>(dy) * facing.dx;
+    // Walking along (fy, -fx) lowers `across`; along (-fy, fx) raises it.
+    const StepDelta step = across > 0 ? StepDelta{facing.dy, -facing.dx} : StepDelta{-facing.dy, facing.dx};
+    for (std::uint8_t direction = 0; direction < kDirectionCount; ++direction) {
+        if (stepDeltas[direction].dx == step.dx && stepDeltas[direction].dy == step.dy) {
+            return direction;
+        }
+    }
+    return line;
+}
+
 }  // namespace
 
 std::uint64_t BotRandom::next() {
@@ -280,31 +318,40 @@ void BotBrain::decide(ClientWorld& world, const PlayerRecord& own) {
     }
 }
 
+// Shots fly along the eight facings only, so an opponent off those lines cannot be hit: in
+// range, the bot walks across to the nearest line through the opponent, then turns along it.
 void BotBrain::fight(const PlayerRecord& own, const PlayerRecord& target) {
     const int dx = static_cast<int>(target.x) - own.x;
     const int dy = static_cast<int>(target.y) - own.y;
     if (linedUp(own.direction, dx, dy, kLineTolerance, kFireRange)) {
         press(Space, random_.between(3, 5));
     }
-    const int turn = (directionToward(dx, dy, own.direction) - own.direction) & 7;
+    const long distance = static_cast<long>(dx) * dx + static_cast<long>(dy) * dy;
+    const std::uint8_t line = nearestLineOfFire(dx, dy);
+    std::uint8_t want = directionToward(dx, dy, own.direction);
+    bool walkThatWay = false;
+    if (distance > static_cast<long>(kApproachDistance) * kApproachDistance) {
+        walkThatWay = true;  // close in
+    } else if (distance < static_cast<long>(kRetreatDistance) * kRetreatDistance) {
+        if (random_.chance(50)) {
+            walk(Down, random_.between(6, 15));  // too close: back off, still facing it
+        }
+    } else if (linedUp(line, dx, dy, kLineTolerance, kFireRange)) {
+        want = line;
+    } else {
+        want = stepAcross(line, dx, dy);
+        walkThatWay = true;
+    }
+
+    const int turn = (want - own.direction) & 7;
     if (turn != 0) {
         const bool right = turn < 4 || (turn == 4 && random_.chance(50));
         press(right ? Right : Left, kMinKeyHoldFrames);  // one press turns one step
     }
-
-    const long distance = static_cast<long>(dx) * dx + static_cast<long>(dy) * dy;
-    const bool facingIt = turn <= 1 || turn >= 7;
-    if (distance > static_cast<long>(kApproachDistance) * kApproachDistance) {
-        if (facingIt) {
-            walk(Up, random_.between(15, 45));
-        }
-    } else if (distance < static_cast<long>(kRetreatDistance) * kRetreatDistance) {
-        if (random_.chance(50)) {
-            walk(Down, random_.between(6, 15));
-        }
-    } else {
+    if (walkThatWay && turn == 0) {
+        walk(Up, random_.between(10, 30));
+    } else if (!isDown(Down)) {
         release(Up);
-        release(Down);
     }
 }
 
