@@ -186,11 +186,6 @@ int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
             break;
         }
         Bot& bot = *bots_[i];
-        if (!bot.connectAndJoin(options_.server, timeoutMs)) {
-            break;
-        }
-        ++joined;
-        drivers_[i % drivers_.size()]->add(&bot);
         // The join is through when the newcomer plays, every bot that was playing has applied
         // the newcomer's Join and runs again, and, once the newcomer knows anyone else, its
         // own Resume has come: only then is the server's count of answers back at rest, and
@@ -198,8 +193,13 @@ int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
         const auto before = std::span(bots_).first(i);
         std::vector<std::uint64_t> joinsBefore;
         for (const auto& other : before) {
-            joinsBefore.push_back(other->joinsSeen());
+            joinsBefore.push_back(other->joinsSeen());  // before the Join goes out
         }
+        if (!bot.connectAndJoin(options_.server, timeoutMs)) {
+            break;
+        }
+        ++joined;
+        drivers_[i % drivers_.size()]->add(&bot);
         const auto deadline = std::chrono::steady_clock::now() + options_.stepTimeout;
         bool through = waitUntil(
             [&] {
