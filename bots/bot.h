@@ -69,7 +69,7 @@ struct BotCounters {
 // runner's), exactly like the client's main loop: each pass applies at most one queued packet
 // and, when the frame timer (1/30 s) comes due, lets the brain set the keyboard and runs a
 // frame tick. The session's receive thread fills the queue. Nothing here is thread-safe
-// except phase() and what the wake listener does.
+// except phase() and the join status accessors, which any thread may read.
 class Bot {
 public:
     // `cp949Name`: the player name as it travels (at most 20 bytes are used). `seed` decides the

@@ -224,7 +224,8 @@ int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
         std::size_t players = 0;
         withBotsHeld([&](std::span<Bot* const>) { players = bot.world().playerRecords.size(); });
         if (through) {
-            log_.line(bot.label() + ": joined, " + std::to_string(players) + " players in the game");
+            log_.line(bot.label() + ": joined, " + std::to_string(players) + (players == 1 ? " player" : " players") +
+                      " in the game");
         } else {
             log_.line(bot.label() + ": joined, but the game has not resumed " + std::to_string(timeoutMs / 1000) +
                       " s later (a player who does not answer joins?); carrying on");
