@@ -159,20 +159,14 @@ void Bot::observe(const PacketRecord& record, double arrivedAt) {
             break;
         case MsgType::Join:
             ++counters_.joinsSeen;
-            awaitingResume_ = !world_.worldRunning;
             break;
         case MsgType::Resume:
             ++counters_.resumes;
-            if (awaitingResume_) {
-                ++counters_.joinsResumed;
-                awaitingResume_ = false;
-            }
             break;
         case MsgType::Hit:
             ++counters_.hitsSeen;
             break;
         case MsgType::Leave:
-            ++counters_.leavesSeen;
             if (own) {
                 counters_.droppedByServer = true;
                 log_.line(label() + ": dropped by the server");

@@ -54,10 +54,8 @@ struct BotCounters {
     std::uint64_t packetsApplied = 0;
     std::uint64_t ticks = 0;
     std::uint64_t joinsSeen = 0;      // Join packets applied, its own included
-    std::uint64_t joinsResumed = 0;   // of those that stopped its world, how many a Resume restarted
     std::uint64_t resumes = 0;
     std::uint64_t hitsSeen = 0;       // Hit packets applied, on anyone
-    std::uint64_t leavesSeen = 0;     // Leave packets applied, for anyone
     std::uint64_t ownEchoes = 0;      // own packets the server relayed back
     std::uint64_t frames = 0;
     std::uint64_t respawns = 0;
@@ -161,7 +159,6 @@ private:
     std::deque<double> sentAt_;  // own packets awaiting their echo, oldest first
     bool measuring_ = false;
     std::vector<float> echoLatenciesMs_;
-    bool awaitingResume_ = false;
     BotCounters counters_;
 };
 

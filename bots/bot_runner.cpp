@@ -180,58 +180,61 @@ bool BotRunner::loadArtwork() {
 
 int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
     int joined = 0;
-    const int timeoutMs = static_cast<int>(options_.stepTimeout.count());
     for (std::size_t i = 0; i < bots_.size(); ++i) {
         if (!keepGoing()) {
             break;
         }
         Bot& bot = *bots_[i];
-        // The join is through when the newcomer plays, every bot that was playing has applied
-        // the newcomer's Join and runs again, and, once the newcomer knows anyone else, its
-        // own Resume has come: only then is the server's count of answers back at rest, and
-        // the next Join starts a round of its own.
-        const auto before = std::span(bots_).first(i);
-        std::vector<std::uint64_t> joinsBefore;
-        for (const auto& other : before) {
-            joinsBefore.push_back(other->joinsSeen());  // before the Join goes out
+        std::vector<std::uint64_t> joinsBefore;  // taken before the Join goes out
+        for (std::size_t j = 0; j < i; ++j) {
+            joinsBefore.push_back(bots_[j]->joinsSeen());
         }
-        if (!bot.connectAndJoin(options_.server, timeoutMs)) {
+        if (!bot.connectAndJoin(options_.server, static_cast<int>(options_.stepTimeout.count()))) {
             break;
         }
         ++joined;
         drivers_[i % drivers_.size()]->add(&bot);
-        const auto deadline = std::chrono::steady_clock::now() + options_.stepTimeout;
-        bool through = waitUntil(
-            [&] {
-                if (bot.phase() == BotPhase::Joining) {
-                    return false;
-                }
-                for (std::size_t j = 0; j < before.size(); ++j) {
-                    const Bot& other = *before[j];
-                    if (other.phase() == BotPhase::Playing && (other.joinsSeen() == joinsBefore[j] || other.worldStopped())) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            deadline);
-        // Alone in its own world so far: others it does not know yet answer within moments.
-        waitUntil([&bot] { return bot.playersKnown() > 1; },
-                  std::min(deadline, std::chrono::steady_clock::now() + kAnswerGrace));
-        if (through && bot.playersKnown() > 1) {
-            through = waitUntil([&bot] { return bot.resumesSeen() > 0 || bot.phase() == BotPhase::Gone; }, deadline);
-        }
-        std::size_t players = 0;
-        withBotsHeld([&](std::span<Bot* const>) { players = bot.world().playerRecords.size(); });
-        if (through) {
+        if (awaitJoinRound(bot, joinsBefore)) {
+            const std::size_t players = bot.playersKnown();
             log_.line(bot.label() + ": joined, " + std::to_string(players) + (players == 1 ? " player" : " players") +
                       " in the game");
         } else {
-            log_.line(bot.label() + ": joined, but the game has not resumed " + std::to_string(timeoutMs / 1000) +
+            log_.line(bot.label() + ": joined, but the game has not resumed " +
+                      std::to_string(options_.stepTimeout.count() / 1000) +
                       " s later (a player who does not answer joins?); carrying on");
         }
     }
     return joined;
+}
+
+// The join is through when the newcomer plays, every bot that was playing has applied the
+// newcomer's Join and runs again, and, once the newcomer knows anyone else, its own Resume has
+// come: only then is the server's count of answers back at rest, so that the next Join starts
+// a round of its own instead of merging into this one.
+bool BotRunner::awaitJoinRound(const Bot& newcomer, const std::vector<std::uint64_t>& joinsBefore) {
+    const auto deadline = std::chrono::steady_clock::now() + options_.stepTimeout;
+    const bool othersResumed = waitUntil(
+        [&] {
+            if (newcomer.phase() == BotPhase::Joining) {
+                return false;
+            }
+            for (std::size_t j = 0; j < joinsBefore.size(); ++j) {
+                const Bot& other = *bots_[j];
+                if (other.phase() == BotPhase::Playing && (other.joinsSeen() == joinsBefore[j] || other.worldStopped())) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        deadline);
+    // Alone in its own world so far: players it does not know yet answer within moments.
+    waitUntil([&newcomer] { return newcomer.playersKnown() > 1; },
+              std::min(deadline, std::chrono::steady_clock::now() + kAnswerGrace));
+    if (!othersResumed || newcomer.playersKnown() <= 1) {
+        return othersResumed;
+    }
+    return waitUntil([&newcomer] { return newcomer.resumesSeen() > 0 || newcomer.phase() == BotPhase::Gone; },
+                     deadline);
 }
 
 void BotRunner::setBrainsPaused(bool paused) {

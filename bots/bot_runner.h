@@ -76,6 +76,7 @@ public:
 
 private:
     class Driver;
+    bool awaitJoinRound(const Bot& newcomer, const std::vector<std::uint64_t>& joinsBefore);
     void statusChanged();
     void stopDrivers();
 
