@@ -28,8 +28,8 @@ struct BotRunnerOptions {
     std::chrono::milliseconds stepTimeout{10000};  // connect, welcome, and each join's Resume
 };
 
-// The name of bot `number` (from 1): the code page 949 prefix, cut so that prefix and number fit the 20
-// bytes of a name without splitting a two-byte character, then the number.
+// The name of bot `number` (from 1): the code page 949 prefix, cut so that prefix and number
+// fit the 20 bytes of a name without splitting a two-byte character, then the number.
 std::string botName(std::string_view prefix, int number);
 
 // Runs options.count bots. Bots are driven round-robin by a few threads, each bot always by
@@ -46,9 +46,9 @@ public:
     // Loads every bot's sprite sets. False when they cannot be read (the loader has shown why).
     bool loadArtwork();
     // Connects and joins the bots one at a time, each next one once the join before is through
-    // (every world it stopped runs again after the Resume), or after stepTimeout with a log line. `keepGoing` is
-    // asked before each bot; false stops joining. Returns how many bots joined. A bot that
-    // cannot connect ends the joining: the ones after it would fail the same way.
+    // (every world it stopped runs again after the Resume), or after stepTimeout with a log
+    // line. `keepGoing` is asked before each bot; false stops joining. Returns how many bots
+    // joined. A bot that cannot connect ends the joining: the ones after it would fail the same.
     int joinAll(const std::function<bool()>& keepGoing = [] { return true; });
 
     // Pauses or resumes every bot's brain (see BotBrain::setPaused).
@@ -57,8 +57,8 @@ public:
     // hold still and may be read or changed (receive threads keep queueing packets).
     void withBotsHeld(const std::function<void(std::span<Bot* const> bots)>& inspect);
 
-    // Waits until `done` holds, asking it again whenever a bot's phase() or worldStopped()
-    // changes and at least every 50 ms; false when `deadline` passes first. `done` runs on this
+    // Waits until `done` holds, asking it again whenever a bot's phase or join status changes
+    // and at least every 50 ms; false when `deadline` passes first. `done` runs on this
     // thread, unsynchronised with the bots: it should only look at what Bot offers to any thread.
     bool waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
 
