@@ -94,6 +94,11 @@ public:
     void sendChat(std::string_view text);
     void sendPacket(const PacketRecord& record);
 
+    // Called on the sending thread after each packet has been handed to the socket, with the
+    // packet as sent (bots time the server's echo of their own packets with it). Set it
+    // before the first send.
+    void setSendListener(std::function<void(const PacketRecord&)> listener) { sendListener_ = std::move(listener); }
+
     // For tests and bots: use an already connected socket (e.g. one end of a socket pair)
     // as if the handshake had given `playerNumber`.
     void adopt(TcpSocket connected, std::uint8_t playerNumber);
@@ -117,6 +122,7 @@ private:
     PacketQueue queue_;
     std::optional<WakeEvent> stopEvent_;
     std::thread receiveThread_;
+    std::function<void(const PacketRecord&)> sendListener_;
 };
 
 // The chat line "[name] text" as it is sent: at most kMaxChatLine bytes, whole characters.

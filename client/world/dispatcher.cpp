@@ -27,6 +27,11 @@ void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record)
     // Alone, the game runs at once; otherwise it waits for everyone's state and the Resume.
     world.worldRunning = world.playerRecords.size() == 1;
     if (sender == world.localPlayerNumber()) {
+        // Every other client empties its bullets at this Join. Shots and mines relayed to us
+        // between the Welcome and here are in no one else's world, and bullets did not move
+        // while we had no record of our own: keeping them would hit, and be hit, on this
+        // screen alone.
+        clearBulletRecords(world);
         return;
     }
     sendOwnState(world);

@@ -18,6 +18,18 @@ TEST(Dispatcher, TheOwnJoinAloneStartsTheWorldWithoutAnsweringIt) {
     EXPECT_EQ(client.media.display.presentCount(), 0);
 }
 
+TEST(Dispatcher, BulletsRelayedBeforeTheOwnJoinAreDroppedWithIt) {
+    // Players 1 and 2 fire while player 3's Join is on its way: 3 receives the shot and the
+    // mine first, but every other client empties its bullets at 3's Join, so 3 must as well.
+    TestClient client(3);
+    client.receive({firePacket(1, 7, 300, 300, kShot, 2), firePacket(2, 8, 200, 200, kMine, 0), tickPacket()});
+    ASSERT_EQ(client.world.bulletRecords.size(), 2u);
+    client.receive({joinPacket(3, playerInfo(300, 300))});
+    EXPECT_TRUE(client.world.bulletRecords.empty());
+    EXPECT_TRUE(client.world.worldRunning);
+    EXPECT_TRUE(client.sent().empty());
+}
+
 TEST(Dispatcher, AnotherPlayersJoinStopsTheWorldAnswersOnceAndClearsTheBullets) {
     TestClient client(1);
     client.receive({joinPacket(1, playerInfo(300, 300, 0, "me")), firePacket(1, 0, 300, 280, kShot, 0),

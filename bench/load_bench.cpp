@@ -1,0 +1,520 @@
+// load_bench.cpp -- the server under real play: kestrane-server against N bots, measured.
+//
+// Starts the real server headless on a free port, joins N bots (the real client code, in this
+// process) and lets them play, while a raw observer connection timestamps every Tick in the
+// kernel. Reports relay latency as the bots see it, the Tick spacing, the server's CPU, the
+// packets it relays and any bot it dropped; and, for comparison, how many 4-byte loopback
+// sends one core of this machine makes a second. Not a test: the figures depend on the machine
+// and on what else runs on it (see docs/benchmarks.md).
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bots/bot_runner.h"
+#include "common/packet.h"
+#include "platform/tcp_socket.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace kestrane;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// CPU time of every thread of process `pid` so far, in seconds.
+double processCpuSeconds(pid_t pid) {
+    double total = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double nanoseconds = 0;
+        if (schedstat >> nanoseconds) {
+            total += nanoseconds * 1e-9;
+        }
+    }
+    return total;
+}
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The server program, headless, its log in a file (nobody has to keep reading it).
+class ServerProcess {
+public:
+    bool start(const std::string& program) {
+        logPath_ = std::filesystem::temp_directory_path() / ("kestrane-load-" + std::to_string(getpid()) + ".log");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // The server runs as an ordinary process whatever this one has made of itself.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sched_param priority{};
+        posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
+        posix_spawnattr_setschedparam(&attributes, &priority);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
+        std::vector<std::string> arguments{program, "--headless", "--port", "0"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const bool spawned = posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        if (!spawned) {
+            pid_ = -1;
+            return false;
+        }
+        for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+            std::ifstream log(logPath_);
+            for (std::string line; std::getline(log, line);) {
+                if (const auto at = line.find("Port : "); at != std::string::npos) {
+                    port_ = static_cast<std::uint16_t>(std::stoi(line.substr(at + 7)));
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+    // SIGTERM runs the server's Exit sequence; it is killed if it has not ended in 5 s.
+    void stop() {
+        if (pid_ <= 0) {
+            return;
+        }
+        kill(pid_, SIGTERM);
+        for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    ~ServerProcess() {
+        stop();
+        std::error_code ignored;
+        std::filesystem::remove(logPath_, ignored);
+    }
+    std::uint16_t port() const { return port_; }
+    double cpuSeconds() const { return processCpuSeconds(pid_); }
+
+private:
+    pid_t pid_ = -1;
+    std::uint16_t port_ = 0;
+    std::filesystem::path logPath_;
+};
+
+// A connection that never joins and only listens: the server relays it every packet, so it
+// counts what the server relays, and it reads each packet header on its own with the kernel's
+// receive timestamp, which on loopback is the moment the server sent it.
+class TickObserver {
+public:
+    bool start(std::uint16_t port) {
+        socket_ = TcpSocket::openStream();
+        if (socket_.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
+            return false;
+        }
+        const int on = 1;
+        setsockopt(socket_.fd(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+    void stop() {
+        stopping_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        socket_.close();
+    }
+    ~TickObserver() { stop(); }
+
+    // From now on, gaps between Ticks and relayed packets are counted.
+    void startCounting() { counting_ = true; }
+    void stopCounting() { counting_ = false; }
+    std::vector<double> tickGapsMs() const {
+        std::lock_guard lock(mutex_);
+        return tickGapsMs_;
+    }
+    std::uint64_t relayed() const { return relayed_.load(); }
+    std::uint64_t leaves() const { return leaves_.load(); }
+
+private:
+    // Reads `bytes` exactly; the kernel time of the data, in seconds, or a negative value.
+    double readExactly(std::uint8_t* buffer, std::size_t bytes) {
+        iovec vector{buffer, bytes};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+        msghdr message{};
+        message.msg_iov = &vector;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if (recvmsg(socket_.fd(), &message, MSG_WAITALL) != static_cast<ssize_t>(bytes)) {
+            return -1;
+        }
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(header), sizeof stamp);
+                return static_cast<double>(stamp.tv_sec) + static_cast<double>(stamp.tv_nsec) * 1e-9;
+            }
+        }
+        return 0;
+    }
+    void run() {
+        std::uint8_t buffer[kHeaderSize + kMaxWirePayload];
+        double lastTick = -1;
+        while (!stopping_) {
+            if (!socket_.waitReadable(100)) {
+                continue;
+            }
+            const double stamp = readExactly(buffer, kHeaderSize);
+            if (stamp < 0) {
+                return;  // the server closed the connection
+            }
+            if (buffer[0] != kPacketMarker) {
+                continue;
+            }
+            if (buffer[3] > 0 && readExactly(buffer + kHeaderSize, buffer[3]) < 0) {
+                return;
+            }
+            const auto type = static_cast<MsgType>(buffer[2]);
+            if (type == MsgType::Tick) {
+                if (counting_ && lastTick > 0) {
+                    std::lock_guard lock(mutex_);
+                    tickGapsMs_.push_back((stamp - lastTick) * 1000.0);
+                }
+                lastTick = stamp;
+            } else if (counting_ && type != MsgType::Welcome && type != MsgType::Resume) {
+                ++relayed_;
+                if (type == MsgType::Leave) {
+                    ++leaves_;
+                }
+            }
+        }
+    }
+
+    TcpSocket socket_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> counting_{false};
+    mutable std::mutex mutex_;
+    std::vector<double> tickGapsMs_;
+    std::atomic<std::uint64_t> relayed_{0};
+    std::atomic<std::uint64_t> leaves_{0};
+    std::thread thread_;
+};
+
+struct Summary {
+    double min = 0, mean = 0, p50 = 0, p99 = 0, max = 0;
+    std::size_t count = 0;
+};
+
+template <typename T>
+Summary summarise(std::vector<T> values) {
+    Summary summary;
+    if (values.empty()) {
+        return summary;
+    }
+    std::sort(values.begin(), values.end());
+    summary.count = values.size();
+    summary.min = values.front();
+    summary.max = values.back();
+    summary.mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+    summary.p50 = values[values.size() / 2];
+    summary.p99 = values[std::min(values.size() - 1, values.size() * 99 / 100)];
+    return summary;
+}
+
+// 4-byte sends over a loopback TCP connection from one thread, another thread draining the
+// far end (each send also runs the receiving side of loopback TCP on the sending core, as the
+// server's do): sends per second of wall time and per second of the sending thread's CPU time.
+struct SendRate {
+    double perSecond = 0;
+    double perCpuSecond = 0;
+};
+
+std::optional<SendRate> loopbackSendRate(std::chrono::milliseconds duration) {
+    TcpSocket listener = TcpSocket::openStream();
+    if (!listener.bindAndListen(0, 1, Ipv4Address::loopback())) {
+        return std::nullopt;
+    }
+    TcpSocket sender = TcpSocket::openStream();
+    if (sender.connect(Ipv4Address::loopback(), listener.localPort()) != ConnectStatus::Connected ||
+        !listener.waitReadable(1000)) {
+        return std::nullopt;
+    }
+    TcpSocket receiver = listener.accept();
+    sender.setNoDelay(true);  // as the server's player sockets
+    std::atomic<bool> done{false};
+    std::thread drain([&] {
+        std::vector<std::uint8_t> buffer(1 << 16);
+        while (!done) {
+            if (receiver.waitReadable(50)) {
+                receiver.receive(buffer, /*dontWait=*/true);
+            }
+        }
+    });
+    const std::uint8_t tick[4] = {kPacketMarker, 0, static_cast<std::uint8_t>(MsgType::Tick), 0};
+    std::uint64_t sends = 0;
+    const double cpuBefore = threadCpuSeconds();
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + duration;
+    while (Clock::now() < end) {
+        for (int i = 0; i < 1000; ++i) {
+            if (sender.send(tick) == 4) {
+                ++sends;
+            }
+        }
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = threadCpuSeconds() - cpuBefore;
+    done = true;
+    drain.join();
+    return SendRate{static_cast<double>(sends) / wall, static_cast<double>(sends) / cpu};
+}
+
+// Three runs of a second; the middle one by rate per CPU-second.
+void measureLoopbackSends() {
+    std::vector<SendRate> runs;
+    for (int run = 0; run < 3; ++run) {
+        if (const std::optional<SendRate> rate = loopbackSendRate(1000ms)) {
+            runs.push_back(*rate);
+        }
+    }
+    if (runs.empty()) {
+        std::printf("loopback 4-byte sends: cannot open a loopback connection\n");
+        return;
+    }
+    std::sort(runs.begin(), runs.end(), [](const SendRate& a, const SendRate& b) { return a.perCpuSecond < b.perCpuSecond; });
+    const SendRate& middle = runs[runs.size() / 2];
+    std::printf("loopback 4-byte sends on one core: %.0f per CPU-second (%.0f per second of wall time; runs %.0f .. %.0f)\n",
+                middle.perCpuSecond, middle.perSecond, runs.front().perCpuSecond, runs.back().perCpuSecond);
+}
+
+struct LoadOptions {
+    std::string serverProgram = KESTRANE_SERVER_PROGRAM;
+    std::chrono::seconds measure{20};
+    std::chrono::seconds warmUp{5};
+    std::chrono::seconds idle{5};
+    int threads = 0;
+    // The bots' threads as batch threads: their many wake-ups then never preempt the server
+    // (the machine's own scheduling, not the server, is what would otherwise be measured).
+    bool batch = true;
+    std::uint64_t seed = 2024;
+    std::filesystem::path dataDirectory;
+};
+
+bool runLoad(int botCount, const LoadOptions& options) {
+    ServerProcess server;
+    if (!server.start(options.serverProgram)) {
+        std::fprintf(stderr, "load_bench: could not start %s\n", options.serverProgram.c_str());
+        return false;
+    }
+    BotLog log([](std::string_view line) {
+        // Joins, respawns and leaves are the game going on; anything else is worth seeing.
+        if (line.find(": joined") == std::string_view::npos && line.find(": respawned") == std::string_view::npos &&
+            line.find(": left") == std::string_view::npos) {
+            std::printf("  %.*s\n", static_cast<int>(line.size()), line.data());
+        }
+    });
+    BotRunnerOptions runnerOptions;
+    runnerOptions.server = "127.0.0.1:" + std::to_string(server.port());
+    runnerOptions.count = botCount;
+    runnerOptions.namePrefix = "load";
+    runnerOptions.seed = options.seed;
+    runnerOptions.threads = options.threads;
+    runnerOptions.dataDirectory = options.dataDirectory;
+    BotRunner runner(runnerOptions, log);
+    if (!runner.loadArtwork()) {
+        std::fprintf(stderr, "load_bench: no sprite files in %s\n", options.dataDirectory.c_str());
+        return false;
+    }
+
+    runner.setBrainsPaused(true);  // joins go faster with everyone standing still
+    const Clock::time_point joinStart = Clock::now();
+    const int joined = runner.joinAll();
+    const double joinSeconds = std::chrono::duration<double>(Clock::now() - joinStart).count();
+    TickObserver observer;
+    if (joined != botCount || !observer.start(server.port())) {
+        std::fprintf(stderr, "load_bench: only %d of %d bots joined\n", joined, botCount);
+        runner.leaveAll();
+        return false;
+    }
+    // Standing still, the bots only receive Ticks: what they cost doing nothing.
+    const double idleCpuBefore = processCpuSeconds(getpid());
+    const double idleServerBefore = server.cpuSeconds();
+    const Clock::time_point idleStart = Clock::now();
+    std::this_thread::sleep_for(options.idle);
+    const double idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
+    const double idleBotsCpu = (processCpuSeconds(getpid()) - idleCpuBefore) / idleSeconds * 100;
+    const double idleServerCpu = (server.cpuSeconds() - idleServerBefore) / idleSeconds * 100;
+
+    runner.setBrainsPaused(false);
+    std::this_thread::sleep_for(options.warmUp);
+
+    struct Totals {
+        std::uint64_t echoes = 0, applied = 0, ticks = 0;
+    };
+    auto totals = [&runner] {
+        Totals sum;
+        runner.withBotsHeld([&sum](std::span<Bot* const> bots) {
+            for (Bot* bot : bots) {
+                sum.echoes += bot->counters().ownEchoes;
+                sum.applied += bot->counters().packetsApplied;
+                sum.ticks += bot->counters().ticks;
+            }
+        });
+        return sum;
+    };
+    runner.withBotsHeld([](std::span<Bot* const> bots) {
+        for (Bot* bot : bots) {
+            bot->echoLatenciesMs().clear();
+            bot->setMeasuring(true);
+        }
+    });
+    const Totals before = totals();
+    observer.startCounting();
+    const double serverCpuBefore = server.cpuSeconds();
+    const double botsCpuBefore = processCpuSeconds(getpid());
+    const Clock::time_point start = Clock::now();
+
+    std::this_thread::sleep_for(options.measure);
+
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double serverCpu = (server.cpuSeconds() - serverCpuBefore) / seconds * 100;
+    const double botsCpu = (processCpuSeconds(getpid()) - botsCpuBefore) / seconds * 100;
+    observer.stopCounting();
+    const Totals after = totals();
+    std::vector<float> latencies;
+    int dropped = 0;
+    int respawns = 0;
+    runner.withBotsHeld([&](std::span<Bot* const> bots) {
+        for (Bot* bot : bots) {
+            bot->setMeasuring(false);
+            latencies.insert(latencies.end(), bot->echoLatenciesMs().begin(), bot->echoLatenciesMs().end());
+            dropped += bot->phase() != BotPhase::Playing || bot->counters().droppedByServer;
+            respawns += static_cast<int>(bot->counters().respawns);
+        }
+    });
+    const Summary echo = summarise(latencies);
+    const Summary ticks = summarise(observer.tickGapsMs());  // kernel time stamps: when the server sent them
+    const double relayedPerSecond = static_cast<double>(observer.relayed()) / seconds;
+
+    std::printf("%3d bots (joined in %.1f s, %d threads, %.0f s measured):\n", botCount, joinSeconds,
+                runner.threadCount(), seconds);
+    std::printf("  relay latency:  p50 %.3f ms, p99 %.3f ms, max %.3f ms (%zu echoes)\n", echo.p50, echo.p99, echo.max,
+                echo.count);
+    const std::vector<double> gaps = observer.tickGapsMs();
+    const auto shortGaps = std::count_if(gaps.begin(), gaps.end(), [](double gap) { return gap < 50.0; });
+    std::printf("  tick interval:  min %.2f ms, mean %.3f ms, p99 %.2f ms, max %.2f ms (%zu intervals, %td under 50 ms)\n",
+                ticks.min, ticks.mean, ticks.p99, ticks.max, ticks.count, shortGaps);
+    std::printf("  server CPU:     %.1f %% of a core\n", serverCpu);
+    std::printf("  relayed:        %.0f packets/s (%.0f deliveries/s to %d players; bots applied %.0f packets/s)\n",
+                relayedPerSecond, relayedPerSecond * (botCount + 1), botCount + 1,
+                static_cast<double>(after.applied - before.applied) / seconds);
+    std::printf("  bots process:   %.1f %% of a core; own echoes %.0f/s; respawns %d\n", botsCpu,
+                static_cast<double>(after.echoes - before.echoes) / seconds, respawns);
+    std::printf("  standing still: bots process %.1f %% of a core, server %.1f %% (Ticks only)\n", idleBotsCpu,
+                idleServerCpu);
+    std::printf("  dropped:        %d bots; %llu Leave packets seen\n", dropped,
+                static_cast<unsigned long long>(observer.leaves()));
+    std::fflush(stdout);
+
+    runner.leaveAll();
+    observer.stop();
+    server.stop();
+    return true;
+}
+
+std::string cpuModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.starts_with("model name")) {
+            return line.substr(line.find(':') + 2);
+        }
+    }
+    return "unknown CPU";
+}
+
+std::string loadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LoadOptions options;
+    std::error_code error;
+    options.dataDirectory = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    std::vector<int> counts{8, 64, 254};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view option = argv[i];
+        if (option == "--server") {
+            options.serverProgram = argv[i + 1];
+        } else if (option == "--seconds") {
+            options.measure = std::chrono::seconds(std::max(1, std::atoi(argv[i + 1])));
+        } else if (option == "--batch") {
+            options.batch = std::string_view(argv[i + 1]) == "on";
+        } else if (option == "--threads") {
+            options.threads = std::max(0, std::atoi(argv[i + 1]));
+        } else if (option == "--bots") {  // e.g. "8,64,254"
+            counts.clear();
+            std::stringstream list(argv[i + 1]);
+            for (std::string item; std::getline(list, item, ',');) {
+                counts.push_back(std::clamp(std::atoi(item.c_str()), 1, 254));
+            }
+        } else {
+            std::fprintf(stderr, "usage: load_bench [--bots 8,64,254] [--seconds S] [--threads N] [--batch on|off] [--server PATH]\n");
+            return 2;
+        }
+    }
+    signal(SIGPIPE, SIG_IGN);
+    std::printf("Kestrane load benchmark: %s, %u cores, load average %s at start\n", cpuModel().c_str(),
+                std::thread::hardware_concurrency(), loadAverage().c_str());
+    measureLoopbackSends();
+    if (options.batch) {
+        sched_param priority{};
+        if (sched_setscheduler(0, SCHED_BATCH, &priority) != 0) {  // threads started from here on inherit it
+            std::perror("load_bench: SCHED_BATCH");
+            options.batch = false;
+        }
+    }
+    std::printf("bots run as %s threads; the server as an ordinary process\n", options.batch ? "batch" : "ordinary");
+    for (const int count : counts) {
+        if (!runLoad(count, options)) {
+            return 1;
+        }
+    }
+    std::printf("load average %s at the end\n", loadAverage().c_str());
+    return 0;
+}

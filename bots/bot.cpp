@@ -1,0 +1,241 @@
+// bot.cpp -- connecting, the main-loop pass, and what a bot notes about the packets it applies.
+#include "bots/bot.h"
+
+#include <limits>
+
+#include "client/world/dispatcher.h"
+#include "client/world/frame_tick.h"
+#include "platform/text_encoding.h"
+
+namespace kestrane {
+
+namespace {
+
+constexpr double kNever = std::numeric_limits<double>::infinity();
+// Woken this much after the frame period, the frame timer finds the period strictly passed.
+constexpr double kFrameWakeSlack = 0.0002;
+// Picks start positions; mixed into the seed so they do not follow the brain's numbers.
+constexpr std::uint64_t kPlacementStream = 0x5eed5eed5eed5eedull;
+
+// The server relays these back to their sender; Leave is the one client message it does not.
+bool echoedToSender(MsgType type) {
+    return isClientMessage(static_cast<std::uint8_t>(type)) && type != MsgType::Leave;
+}
+
+}  // namespace
+
+void ArrivalClock::notePush(double now) {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t index = pushed_++;
+    if (index >= taken_) {
+        times_.push_back(now);
+    }
+}
+
+double ArrivalClock::takeFor(double now) {
+    std::lock_guard lock(mutex_);
+    ++taken_;
+    if (times_.empty()) {
+        return now;
+    }
+    const double arrived = times_.front();
+    times_.pop_front();
+    return arrived;
+}
+
+Bot::Bot(int index, std::string_view cp949Name, std::uint64_t seed, BotLog& log, FrameTimer::Clock clock)
+    : index_(index),
+      log_(log),
+      clock_(std::move(clock)),
+      world_(session_, media_),
+      brain_(seed),
+      placement_(seed ^ kPlacementStream),
+      frameTimer_(clock_) {
+    session_.setPlayerName(cp949Name);
+    session_.queue().setPushListener([this] {
+        arrivals_.notePush(secondsSinceStart());
+        if (wake_) {
+            wake_();
+        }
+    });
+    session_.setSendListener([this](const PacketRecord& record) {
+        if (echoedToSender(record.msgType())) {
+            sentAt_.push_back(secondsSinceStart());
+        }
+    });
+}
+
+Bot::~Bot() { shutdown(); }
+
+bool Bot::loadArtwork(const std::filesystem::path& directory) {
+    const bool players = loadSpriteSet((directory / kPlayerSpriteFile).string(), media_.playerSprites);
+    const bool bullets = loadSpriteSet((directory / kBulletSpriteFile).string(), media_.bulletSprites);
+    return players && bullets;
+}
+
+std::string Bot::label() const {
+    std::string text = cp949ToUtf8(nameText(session_.playerName()));
+    if (playerNumber() != 0) {
+        text += " (player " + std::to_string(playerNumber()) + ")";
+    }
+    return text;
+}
+
+bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
+    const std::string name = label();
+    if (!session_.startNetwork() || !session_.connectToServer(address)) {
+        log_.line(name + ": cannot connect to " + std::string(address));
+        return false;
+    }
+    const ConnectStatus status = session_.pollConnection(timeoutMs);
+    if (status != ConnectStatus::Connected) {
+        log_.line(name + ": cannot connect to " + std::string(address) +
+                  (status == ConnectStatus::InProgress ? " (no answer)" : " (refused)"));
+        session_.stopNetwork();
+        return false;
+    }
+    const StartPositionSource startPosition = [this] {
+        StartPosition position;
+        position.x = static_cast<std::int16_t>(placement_.next() % 400 + 100);
+        position.y = static_cast<std::int16_t>(placement_.next() % 300 + 100);
+        return position;
+    };
+    if (!session_.joinGame(startPosition, timeoutMs)) {
+        log_.line(name + ": no welcome from " + std::string(address) + " (not a game server, or it is full)");
+        session_.stopNetwork();
+        return false;
+    }
+    setPhase(BotPhase::Joining);
+    session_.startReceiveThread();
+    return true;
+}
+
+bool Bot::runPass(double now) {
+    const BotPhase phase = phase_.load();
+    if (phase == BotPhase::Idle || phase == BotPhase::Gone) {
+        return false;
+    }
+    bool busy = dispatchOne();
+    if (phase_.load() == BotPhase::Leaving || phase_.load() == BotPhase::Gone) {
+        nextFrameAt_ = kNever;
+        return busy;
+    }
+    if (now >= nextFrameAt_ && frameTimer_.due(kFrameSlot, framePeriod)) {
+        nextFrameAt_ = clock_() + framePeriod + kFrameWakeSlack;
+        runFrame();
+        busy = true;
+    }
+    return busy;
+}
+
+// What the client's dispatchNextPacket does, noting each record on the way.
+bool Bot::dispatchOne() {
+    PacketQueue& queue = session_.queue();
+    const std::optional<PacketRecord> record = queue.front();
+    if (!record) {
+        return false;
+    }
+    const double arrivedAt = arrivals_.takeFor(secondsSinceStart());
+    applyPacket(world_, *record);
+    queue.popFront();
+    observe(*record, arrivedAt);
+    return true;
+}
+
+void Bot::observe(const PacketRecord& record, double arrivedAt) {
+    ++counters_.packetsApplied;
+    const std::uint8_t sender = record.header.sender;
+    const bool own = sender == playerNumber() && sender != 0;
+    if (own && echoedToSender(record.msgType()) && !sentAt_.empty()) {
+        ++counters_.ownEchoes;
+        if (measuring_) {
+            echoLatenciesMs_.push_back(static_cast<float>((arrivedAt - sentAt_.front()) * 1000.0));
+        }
+        sentAt_.pop_front();
+    }
+    switch (record.msgType()) {
+        case MsgType::Tick:
+            ++counters_.ticks;
+            break;
+        case MsgType::Join:
+            ++counters_.joinsSeen;
+            break;
+        case MsgType::Resume:
+            ++counters_.resumes;
+            break;
+        case MsgType::Hit:
+            ++counters_.hitsSeen;
+            break;
+        case MsgType::Leave:
+            if (own) {
+                counters_.droppedByServer = true;
+                log_.line(label() + ": dropped by the server");
+            }
+            break;
+        case MsgType::ServerClosing:
+            ++counters_.serverClosings;
+            if (phase_.load() != BotPhase::Leaving) {
+                log_.line(label() + ": the server closed the game (or the connection was lost)");
+            }
+            publishStatus(true);
+            setPhase(BotPhase::Gone);
+            return;
+        default:
+            break;
+    }
+    publishStatus(!world_.worldRunning);
+    if (phase_.load() == BotPhase::Joining && world_.worldRunning && findPlayerRecord(world_, playerNumber()) >= 0) {
+        setPhase(BotPhase::Playing);
+    }
+}
+
+void Bot::runFrame() {
+    ++counters_.frames;
+    media_.keyboard.setKeyState(brain_.think(world_));
+    const bool wasDown = world_.localDead;
+    frameTick(world_);
+    if (wasDown && !world_.localDead) {
+        ++counters_.respawns;
+        log_.line(label() + ": respawned");
+    }
+}
+
+void Bot::leave() {
+    const BotPhase phase = phase_.load();
+    if (phase == BotPhase::Idle || phase == BotPhase::Gone) {
+        setPhase(BotPhase::Gone);
+        return;
+    }
+    brain_.setPaused(true);
+    session_.sendHeaderOnly(MsgType::Leave);
+    setPhase(BotPhase::Leaving);
+}
+
+void Bot::shutdown() {
+    session_.stopNetwork();
+    if (phase_.load() != BotPhase::Idle) {
+        setPhase(BotPhase::Gone);
+    }
+}
+
+void Bot::setPhase(BotPhase phase) {
+    if (phase > phase_.load()) {
+        phase_.store(phase);
+        if (statusListener_) {
+            statusListener_();
+        }
+    }
+}
+
+void Bot::publishStatus(bool worldStopped) {
+    bool changed = status_.worldStopped.exchange(worldStopped) != worldStopped;
+    changed |= status_.joins.exchange(counters_.joinsSeen) != counters_.joinsSeen;
+    changed |= status_.resumes.exchange(counters_.resumes) != counters_.resumes;
+    const std::size_t players = world_.playerRecords.size();
+    changed |= status_.players.exchange(players) != players;
+    if (changed && statusListener_) {
+        statusListener_();
+    }
+}
+
+}  // namespace kestrane

@@ -1,0 +1,147 @@
+// main.cpp -- kestrane-bots: N headless bot players in one process, until a duration or a signal.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bots/bot_options.h"
+#include "bots/bot_runner.h"
+#include "platform/message_box.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+using namespace kestrane;
+using Clock = std::chrono::steady_clock;
+
+// How often the main thread looks at the bots while it waits for a signal or the end.
+constexpr auto kStatusCheck = std::chrono::milliseconds(200);
+
+// One log line on stdout: local time to the millisecond, the text, flushed at once.
+void printLine(std::string_view text) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::fprintf(stdout, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(text.size()),
+                 text.data());
+    std::fflush(stdout);
+}
+
+// SIGINT and SIGTERM are blocked in every thread and taken here, on the main thread, by
+// waiting for them: no handler runs in the middle of anything.
+class StopSignals {
+public:
+    StopSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr);  // before any thread starts: they inherit it
+        signal(SIGPIPE, SIG_IGN);                     // sends never raise it; this covers stdout
+    }
+    // Waits at most `timeout` for a stop signal; true once one has come.
+    bool wait(std::chrono::milliseconds timeout) {
+        if (received_ != 0) {
+            return true;
+        }
+        timespec wait{};
+        wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+        wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
+        const int number = sigtimedwait(&set_, nullptr, &wait);
+        if (number > 0) {
+            received_ = number;
+        }
+        return received_ != 0;
+    }
+    const char* name() const { return received_ == SIGINT ? "SIGINT" : "SIGTERM"; }
+
+private:
+    sigset_t set_{};
+    int received_ = 0;
+};
+
+// Bots read their artwork where the client does: next to the programs.
+std::filesystem::path programDirectory() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program.parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const ParsedBotArguments parsed = parseBotArguments(arguments);
+    if (parsed.exitCode) {
+        std::fputs(parsed.message.c_str(), *parsed.exitCode == 0 ? stdout : stderr);
+        return *parsed.exitCode;
+    }
+    const BotProgramOptions& options = parsed.options;
+    StopSignals stopSignals;
+
+    BotLog log(printLine);
+    setMessageBoxHandler([&log](std::string_view caption, std::string_view text) {
+        log.line(std::string(caption) + ": " + std::string(text));
+    });
+    const std::filesystem::path directory = programDirectory();
+    if (directory.empty() || chdir(directory.c_str()) != 0) {
+        log.line("kestrane-bots: cannot change into the program's directory; reading the artwork from " +
+                 std::filesystem::current_path().string());
+    }
+
+    BotRunnerOptions runnerOptions;
+    runnerOptions.server = options.server;
+    runnerOptions.count = options.count;
+    runnerOptions.namePrefix = utf8ToCp949(options.namePrefix);
+    runnerOptions.seed = options.seed.value_or(static_cast<std::uint64_t>(std::time(nullptr)));
+    runnerOptions.threads = options.threads;
+    BotRunner runner(runnerOptions, log);
+    log.line("kestrane-bots: " + std::to_string(options.count) + " bots for " + options.server + ", seed " +
+             std::to_string(runnerOptions.seed) + ", " + std::to_string(runner.threadCount()) +
+             (runner.threadCount() == 1 ? " thread" : " threads"));
+    if (!runner.loadArtwork()) {
+        log.line("kestrane-bots: cannot read the sprite files (Player.spr, bullet.Spr) in " +
+                 std::filesystem::current_path().string());
+        return 1;
+    }
+
+    const bool timed = options.durationSeconds > 0;
+    const Clock::time_point end =
+        timed ? Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.durationSeconds))
+              : Clock::time_point::max();
+    const int joined = runner.joinAll([&] { return !stopSignals.wait(std::chrono::milliseconds(0)) && Clock::now() < end; });
+    if (joined == 0 && !stopSignals.wait(std::chrono::milliseconds(0))) {
+        log.line("kestrane-bots: no bot could join the game at " + options.server + "; is the server running?");
+        return 1;
+    }
+    log.line("kestrane-bots: " + std::to_string(joined) + (joined == 1 ? " bot" : " bots") + " in the game");
+
+    for (;;) {
+        if (stopSignals.wait(std::chrono::milliseconds(0))) {
+            log.line(std::string("kestrane-bots: ") + stopSignals.name() + " received, leaving");
+            break;
+        }
+        if (Clock::now() >= end) {
+            log.line("kestrane-bots: time is up, leaving");
+            break;
+        }
+        if (runner.countInPhase(BotPhase::Gone) >= joined) {
+            log.line("kestrane-bots: no bot is connected any more");
+            break;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        stopSignals.wait(std::min(kStatusCheck, std::max(left, std::chrono::milliseconds(1))));
+    }
+    runner.leaveAll();
+    log.line("kestrane-bots: done");
+    return 0;
+}

@@ -1,0 +1,218 @@
+// One bot against a stand-in server driven by hand: joining, echo timing, leaving, the server
+// going away; the arrival clock; bot names.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "bots/bot.h"
+#include "bots/bot_runner.h"
+#include "common/stream_reader.h"
+#include "platform/message_box.h"
+
+namespace kestrane {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A listening socket on loopback and the one connection it accepts, read and written by the test.
+class HandServer {
+public:
+    HandServer() {
+        listener_ = TcpSocket::openStream();
+        EXPECT_TRUE(listener_.bindAndListen(0, 1, Ipv4Address::loopback()));
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(listener_.localPort()); }
+
+    // Connects `bot` and plays the server's side of the handshake with player number `number`.
+    bool welcome(Bot& bot, std::uint8_t number) {
+        auto joined = std::async(std::launch::async, [&] { return bot.connectAndJoin(address(), 2000); });
+        if (!listener_.waitReadable(2000)) {
+            return false;
+        }
+        peer_ = listener_.accept();
+        send(makePacket(number, MsgType::Welcome));
+        return joined.get();
+    }
+    void send(const PacketRecord& record) { EXPECT_TRUE(peer_.sendAll(record.wireBytes())); }
+    std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (queue_.empty() && std::chrono::steady_clock::now() < deadline) {
+            if (!peer_.waitReadable(10)) {
+                continue;
+            }
+            std::uint8_t buffer[512];
+            const long got = peer_.receive(buffer, /*dontWait=*/true);
+            if (got == 0) {
+                break;
+            }
+            if (got > 0) {
+                reader_.feed(std::span(buffer, static_cast<std::size_t>(got)), queue_);
+            }
+        }
+        return queue_.takeFront();
+    }
+    void hangUp() { peer_.close(); }
+
+private:
+    TcpSocket listener_;
+    TcpSocket peer_;
+    PacketStreamReader reader_;
+    PacketQueue queue_;
+};
+
+// Runs passes of `bot` on this thread until `done` holds or two seconds pass.
+bool drive(Bot& bot, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        if (!bot.runPass(secondsSinceStart())) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    return true;
+}
+
+TEST(Bot, JoinsWithItsNameAndASeededStartAndPlaysOnceItsJoinComesBack) {
+    BotLog log;
+    HandServer server;
+    Bot bot(0, "tester", 42, log);
+    ASSERT_TRUE(bot.loadArtwork(""));
+    bot.brain().setPaused(true);
+    ASSERT_TRUE(server.welcome(bot, 7));
+    EXPECT_EQ(bot.phase(), BotPhase::Joining);
+    EXPECT_EQ(bot.label(), "tester (player 7)");
+
+    const std::optional<PacketRecord> join = server.next();
+    ASSERT_TRUE(join);
+    ASSERT_EQ(join->msgType(), MsgType::Join);
+    EXPECT_EQ(join->header.sender, 7);
+    const PlayerInfo info = PlayerInfo::decode(join->payloadBytes());
+    EXPECT_EQ(nameText(info.name), "tester");
+    EXPECT_EQ(info.energy, 100);
+    EXPECT_TRUE(info.x >= 100 && info.x < 500 && info.y >= 100 && info.y < 400) << info.x << ", " << info.y;
+
+    // The start position follows the seed.
+    auto startOf = [](std::uint64_t seed) {
+        BotLog otherLog;
+        HandServer otherServer;
+        Bot other(0, "x", seed, otherLog);
+        EXPECT_TRUE(otherServer.welcome(other, 1));
+        const std::optional<PacketRecord> otherJoin = otherServer.next();
+        const PlayerInfo otherInfo = PlayerInfo::decode(otherJoin ? otherJoin->payloadBytes() : std::span<const std::uint8_t>());
+        return std::pair(otherInfo.x, otherInfo.y);
+    };
+    EXPECT_EQ(startOf(42), std::pair(info.x, info.y));
+    EXPECT_NE(startOf(43), std::pair(info.x, info.y));
+
+    server.send(*join);  // alone in the game: its own Join starts its world
+    EXPECT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Playing; }));
+    EXPECT_FALSE(bot.worldStopped());
+    EXPECT_EQ(bot.joinsSeen(), 1u);
+    EXPECT_EQ(bot.playersKnown(), 1u);
+}
+
+TEST(Bot, TimesTheServersEchoOfItsOwnPacketsOnly) {
+    BotLog log;
+    HandServer server;
+    Bot bot(0, "tester", 1, log);
+    bot.brain().setPaused(true);
+    ASSERT_TRUE(server.welcome(bot, 4));
+    const std::optional<PacketRecord> join = server.next();
+    ASSERT_TRUE(join);
+    server.send(*join);
+    ASSERT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Playing; }));
+
+    bot.setMeasuring(true);
+    bot.session().sendSteer(static_cast<std::uint8_t>(SteerCode::Forward));
+    const std::optional<PacketRecord> steer = server.next();
+    ASSERT_TRUE(steer);
+    std::this_thread::sleep_for(30ms);
+    server.send(makePacket(0, MsgType::Tick));
+    server.send(makePacket(9, MsgType::Stop));  // someone else's: no echo of ours
+    server.send(*steer);
+    // Applied a good while after it came in: the time counts to its arrival, not its use.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(drive(bot, [&] { return bot.counters().ownEchoes == 2; }));  // the Join, the Steer
+    ASSERT_EQ(bot.echoLatenciesMs().size(), 1u);
+    EXPECT_GE(bot.echoLatenciesMs()[0], 30.0f);
+    EXPECT_LT(bot.echoLatenciesMs()[0], 300.0f);
+    EXPECT_EQ(bot.counters().ticks, 1u);
+}
+
+TEST(Bot, LeavingEndsWhenTheServerHangsUpAndAClosedGameIsLogged) {
+    BotLog log;
+    {
+        HandServer server;
+        Bot bot(0, "quitter", 1, log);
+        bot.brain().setPaused(true);
+        ASSERT_TRUE(server.welcome(bot, 2));
+        const std::optional<PacketRecord> join = server.next();
+        ASSERT_TRUE(join);
+        server.send(*join);
+        ASSERT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Playing; }));
+
+        bot.leave();
+        EXPECT_EQ(bot.phase(), BotPhase::Leaving);
+        const std::optional<PacketRecord> leave = server.next();
+        ASSERT_TRUE(leave);
+        EXPECT_EQ(leave->msgType(), MsgType::Leave);
+        EXPECT_EQ(leave->header.sender, 2);
+        server.hangUp();
+        EXPECT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Gone; }));
+    }
+    EXPECT_TRUE(log.lines().empty());  // an expected end says nothing
+
+    HandServer server;
+    Bot bot(0, "stayer", 1, log);
+    bot.brain().setPaused(true);
+    ASSERT_TRUE(server.welcome(bot, 3));
+    ASSERT_TRUE(server.next());
+    server.send(makePacket(0, MsgType::ServerClosing));
+    EXPECT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Gone; }));
+    EXPECT_EQ(bot.counters().serverClosings, 1u);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], "stayer (player 3): the server closed the game (or the connection was lost)");
+}
+
+TEST(Bot, ConnectionFailuresAreLogged) {
+    BotLog log;
+    MessageBoxCapture boxes;
+    Bot bot(0, "lost", 1, log);
+    TcpSocket closed = TcpSocket::openStream();
+    ASSERT_TRUE(closed.bindAndListen(0, 1, Ipv4Address::loopback()));
+    const std::string address = "127.0.0.1:" + std::to_string(closed.localPort());
+    closed.close();  // nobody listens there any more
+    EXPECT_FALSE(bot.connectAndJoin(address, 1000));
+    EXPECT_EQ(bot.phase(), BotPhase::Idle);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with("lost: cannot connect to " + address)) << log.lines()[0];
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Socket Connect Error"});
+}
+
+TEST(ArrivalClock, GivesEachRecordItsOwnArrivalWhicheverThreadIsFirst) {
+    ArrivalClock clock;
+    clock.notePush(1.0);
+    clock.notePush(2.0);
+    EXPECT_EQ(clock.takeFor(9.0), 1.0);
+    EXPECT_EQ(clock.takeFor(9.0), 2.0);
+    // The record is taken before its push was noted: it arrived "now", and the late note is
+    // not mistaken for the next record's.
+    EXPECT_EQ(clock.takeFor(3.0), 3.0);
+    clock.notePush(3.5);
+    clock.notePush(4.0);
+    EXPECT_EQ(clock.takeFor(9.0), 4.0);
+}
+
+TEST(BotNames, PrefixAndNumberFitTwentyBytesWithoutSplittingACharacter) {
+    EXPECT_EQ(botName("bot", 7), "bot7");
+    const std::string hangul10 = "\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1";  // 20 bytes
+    EXPECT_EQ(botName(hangul10, 12), hangul10.substr(0, 18) + "12");
+    EXPECT_EQ(botName("a" + hangul10, 3), "a" + hangul10.substr(0, 18) + "3");
+    EXPECT_EQ(botName("a" + hangul10, 12), "a" + hangul10.substr(0, 16) + "12");
+}
+
+}  // namespace
+}  // namespace kestrane
