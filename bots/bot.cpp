@@ -106,6 +106,9 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
         return false;
     }
     setPhase(BotPhase::Joining);
+    // Packets wake the receive thread at once; the periodic look is only a fallback, and a
+    // short one for hundreds of bots is thousands of idle wake-ups a second.
+    session_.setReceivePollInterval(1000);
     session_.startReceiveThread();
     return true;
 }

@@ -112,6 +112,12 @@ void TcpSocket::close() {
     }
 }
 
+void TcpSocket::shutdown() {
+    if (fd_ >= 0) {
+        ::shutdown(fd_, SHUT_RDWR);
+    }
+}
+
 bool TcpSocket::setNonBlocking(bool on) {
     const int flags = fcntl(fd_, F_GETFL, 0);
     if (flags < 0) {

@@ -55,6 +55,9 @@ public:
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     void close();
+    // Ends the connection in both directions at once (the peer sees it closed), even while
+    // another thread still holds the descriptor in a poll.
+    void shutdown();
 
     bool setNonBlocking(bool on);
     bool setReuseAddress(bool on);

@@ -60,23 +60,26 @@ void PacketWorker::packetWorker() {
 }
 
 bool PacketWorker::runPass() {
-    const bool tickDue = tickTimer_.due(kFrameSlot, tickInterval);
     const std::optional<PacketRecord> record = state_.queue.front();
-    const double now = clock_();
-    if (tickDue) {
-        lastTick_ = now;
-    }
-    if (!tickDue && !record) {
+    if (!record && !tickReady()) {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
-    if (tickDue) {
+    // The Tick is decided under the lock and goes out at once, ahead of the batch, and the
+    // next one is measured from when this one left: so Ticks are more than the interval
+    // apart on every connection, not only where they were decided.
+    if (tickReady() && tickTimer_.due(kFrameSlot, tickInterval)) {
+        state_.players.flushAll();  // what was queued before the Tick goes first
         state_.players.broadcastHeader(0, MsgType::Tick);
+        state_.players.flushAll();
+        lastTick_ = clock_();
     }
-    if (record) {
-        processRecord(*record);
-        state_.queue.popFront();
+    if (!record) {
+        return false;
     }
+    processRecord(*record);
+    state_.queue.popFront();
+    const double now = clock_();
     if (batchPasses_++ == 0) {
         batchStart_ = now;
     }
@@ -84,8 +87,10 @@ bool PacketWorker::runPass() {
         state_.players.flushAll();
         batchPasses_ = 0;
     }
-    return record.has_value();
+    return true;
 }
+
+bool PacketWorker::tickReady() const { return clock_() - lastTick_ > static_cast<double>(tickInterval); }
 
 double PacketWorker::secondsUntilTick() const {
     const double left = lastTick_ + static_cast<double>(tickInterval) - clock_();

@@ -11,8 +11,8 @@
 
 namespace kestrane {
 
-// Each pass asks the tick timer (0.05 s) and sends Tick to every player when it is due,
-// then handles at most one queued record: relays it to every player in join order, the
+// Each pass asks the tick timer (0.05 s) and sends Tick to every player when it is due
+// (measured from when the previous Tick had gone out), then handles at most one queued record: relays it to every player in join order, the
 // sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
 // What a pass sends goes out at the end of the pass once the queue is empty; while records
 // wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
@@ -42,6 +42,8 @@ public:
 
 private:
     void packetWorker();
+    // Whether more than the tick interval has passed since the last Tick went out.
+    bool tickReady() const;
     // The steps below run with the players lock held.
     void processRecord(const PacketRecord& record);
     void relayPacket(const PacketRecord& record);
@@ -50,7 +52,7 @@ private:
     ServerState& state_;
     FrameTimer::Clock clock_;
     FrameTimer tickTimer_;
-    double lastTick_;
+    double lastTick_;  // when the last Tick had gone out to every player
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)

@@ -60,6 +60,9 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
     if (!at->pending.empty()) {
         sendTo(static_cast<std::size_t>(index), at->pending);  // what was due to it before it left
     }
+    // Shut down first: the network loop may be polling this descriptor right now, and a
+    // close alone would leave the connection open until that poll returns.
+    at->socket.shutdown();
     at->socket.close();
     entries_.erase(at);
     showPlayerCount();

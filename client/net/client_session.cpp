@@ -17,8 +17,6 @@ namespace kestrane {
 
 namespace {
 
-constexpr int kReceivePollMs = 10;
-
 std::string_view trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -162,7 +160,7 @@ void ClientSession::startReceiveThread() {
 
 void ClientSession::receiveThreadMain() {
     PacketStreamReader reader;
-    while (!stopEvent_->wait(kReceivePollMs, socket_.fd())) {
+    while (!stopEvent_->wait(receivePollMs_, socket_.fd())) {
         const ReadResult result = readAvailablePackets(socket_, reader, queue_);
         if (result.status != StreamStatus::Open) {
             // The server is gone: show the player the closing picture rather than a frozen

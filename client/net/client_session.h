@@ -76,10 +76,15 @@ public:
     // the 36-byte Join with a starting position and the player's name.
     bool joinGame(const StartPositionSource& startPosition = randomStartPosition, int welcomeTimeoutMs = 10000);
 
-    // Starts the receive thread: it wakes at least every 10 ms (at once when bytes arrive or
-    // the stop is asked) and queues every whole packet. When the connection closes or fails
-    // it queues one ServerClosing record and reads no more.
+    // Starts the receive thread: it wakes at least every receive poll interval (10 ms unless
+    // set otherwise; at once when bytes arrive or the stop is asked) and queues every whole
+    // packet. When the connection closes or fails it queues one ServerClosing record and
+    // reads no more.
     void startReceiveThread();
+    // The longest the receive thread sleeps between looks at the socket. Bytes and the stop
+    // wake it anyway, so processes running hundreds of sessions (bots) set it long to keep
+    // idle threads asleep. Set it before startReceiveThread.
+    void setReceivePollInterval(int milliseconds) { receivePollMs_ = milliseconds; }
     // Asks the receive thread to end and waits for it. Safe to call when it is not running.
     void stopReceiveThread();
     // Stops the receive thread and closes the socket.
@@ -122,6 +127,7 @@ private:
     PacketQueue queue_;
     std::optional<WakeEvent> stopEvent_;
     std::thread receiveThread_;
+    int receivePollMs_ = 10;
     std::function<void(const PacketRecord&)> sendListener_;
 };
 

@@ -44,6 +44,28 @@ protected:
     std::vector<TcpSocket> peers;
 };
 
+TEST(PacketWorkerTicks, NextTickIsMeasuredFromWhenThePreviousOneHadGoneOut) {
+    // A clock that moves on a little with every reading, as sending to many players takes time.
+    double now = 100.0;
+    ServerState state;
+    PacketWorker worker{state, [&now] { return now += 0.0001; }};
+    auto pair = TcpSocket::pair();
+    ASSERT_TRUE(pair);
+    state.players.registerConnection(std::move((*pair)[0]));
+
+    worker.runPass();  // the first Tick: decided, then sent, a few readings later
+    const double sentAt = now;
+    now = sentAt + 0.0499;  // more than 50 ms after the decision, not after the send
+    EXPECT_GT(worker.secondsUntilTick(), 0.0);
+    worker.runPass();
+    now = sentAt + 0.0505;
+    worker.runPass();
+    PacketStreamReader reader;
+    PacketQueue received;
+    readAvailablePackets((*pair)[1], reader, received);
+    EXPECT_EQ(received.size(), 2u);  // the first Tick and the one at 50.5 ms, none in between
+}
+
 TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
     const Bytes tick{0xAA, 0, 10, 0};
     const Bytes stop{0xAA, 2, 7, 0};
