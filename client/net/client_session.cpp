@@ -194,10 +194,10 @@ void ClientSession::adopt(TcpSocket connected, std::uint8_t playerNumber) {
 
 void ClientSession::sendPacket(const PacketRecord& record) {
     if (socket_.valid()) {
-        socket_.sendAll(record.wireBytes());
         if (sendListener_) {
             sendListener_(record);
         }
+        socket_.sendAll(record.wireBytes());
     }
 }
 

@@ -99,9 +99,9 @@ public:
     void sendChat(std::string_view text);
     void sendPacket(const PacketRecord& record);
 
-    // Called on the sending thread after each packet has been handed to the socket, with the
-    // packet as sent (bots time the server's echo of their own packets with it). Set it
-    // before the first send.
+    // Called on the sending thread just before each packet is handed to the socket, with the
+    // packet as it goes out (bots time the server's echo of their own packets from it: the
+    // echo may be queued before the send call has even returned). Set it before the first send.
     void setSendListener(std::function<void(const PacketRecord&)> listener) { sendListener_ = std::move(listener); }
 
     // For tests and bots: use an already connected socket (e.g. one end of a socket pair)
