@@ -6,14 +6,9 @@
 // packets it relays and any bot it dropped; and, for comparison, how many 4-byte loopback
 // sends one core of this machine makes a second. Not a test: the figures depend on the machine
 // and on what else runs on it (see docs/benchmarks.md).
-#include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,116 +16,25 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <filesystem>
-#include <fstream>
-#include <numeric>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bots/bot_runner.h"
 #include "common/packet.h"
 #include "platform/tcp_socket.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace kestrane;
+using namespace kestrane::bench;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// CPU time of every thread of process `pid` so far, in seconds.
-double processCpuSeconds(pid_t pid) {
-    double total = 0;
-    std::error_code error;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::ifstream schedstat(task.path() / "schedstat");
-        double nanoseconds = 0;
-        if (schedstat >> nanoseconds) {
-            total += nanoseconds * 1e-9;
-        }
-    }
-    return total;
-}
-
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// The server program, headless, its log in a file (nobody has to keep reading it).
-class ServerProcess {
-public:
-    bool start(const std::string& program) {
-        logPath_ = std::filesystem::temp_directory_path() / ("kestrane-load-" + std::to_string(getpid()) + ".log");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        // The server runs as an ordinary process whatever this one has made of itself.
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sched_param priority{};
-        posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
-        posix_spawnattr_setschedparam(&attributes, &priority);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
-        std::vector<std::string> arguments{program, "--headless", "--port", "0"};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const bool spawned = posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        if (!spawned) {
-            pid_ = -1;
-            return false;
-        }
-        for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
-            std::ifstream log(logPath_);
-            for (std::string line; std::getline(log, line);) {
-                if (const auto at = line.find("Port : "); at != std::string::npos) {
-                    port_ = static_cast<std::uint16_t>(std::stoi(line.substr(at + 7)));
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
-    // SIGTERM runs the server's Exit sequence; it is killed if it has not ended in 5 s.
-    void stop() {
-        if (pid_ <= 0) {
-            return;
-        }
-        kill(pid_, SIGTERM);
-        for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;
-                return;
-            }
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    ~ServerProcess() {
-        stop();
-        std::error_code ignored;
-        std::filesystem::remove(logPath_, ignored);
-    }
-    std::uint16_t port() const { return port_; }
-    double cpuSeconds() const { return processCpuSeconds(pid_); }
-
-private:
-    pid_t pid_ = -1;
-    std::uint16_t port_ = 0;
-    std::filesystem::path logPath_;
-};
 
 // A connection that never joins and only listens: the server relays it every packet, so it
 // counts what the server relays, and it reads each packet header on its own with the kernel's
@@ -230,27 +134,6 @@ private:
     std::atomic<std::uint64_t> leaves_{0};
     std::thread thread_;
 };
-
-struct Summary {
-    double min = 0, mean = 0, p50 = 0, p99 = 0, max = 0;
-    std::size_t count = 0;
-};
-
-template <typename T>
-Summary summarise(std::vector<T> values) {
-    Summary summary;
-    if (values.empty()) {
-        return summary;
-    }
-    std::sort(values.begin(), values.end());
-    summary.count = values.size();
-    summary.min = values.front();
-    summary.max = values.back();
-    summary.mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
-    summary.p50 = values[values.size() / 2];
-    summary.p99 = values[std::min(values.size() - 1, values.size() * 99 / 100)];
-    return summary;
-}
 
 // 4-byte sends over a loopback TCP connection from one thread, another thread draining the
 // far end (each send also runs the receiving side of loopback TCP on the sending core, as the
@@ -412,7 +295,7 @@ bool runLoad(int botCount, const LoadOptions& options) {
     const double botsCpu = (processCpuSeconds(getpid()) - botsCpuBefore) / seconds * 100;
     observer.stopCounting();
     const Totals after = totals();
-    std::vector<float> latencies;
+    std::vector<double> latencies;
     int dropped = 0;
     int respawns = 0;
     runner.withBotsHeld([&](std::span<Bot* const> bots) {
@@ -451,23 +334,6 @@ bool runLoad(int botCount, const LoadOptions& options) {
     observer.stop();
     server.stop();
     return true;
-}
-
-std::string cpuModel() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    for (std::string line; std::getline(cpuinfo, line);) {
-        if (line.starts_with("model name")) {
-            return line.substr(line.find(':') + 2);
-        }
-    }
-    return "unknown CPU";
-}
-
-std::string loadAverage() {
-    std::ifstream file("/proc/loadavg");
-    std::string one, five, fifteen;
-    file >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
 }
 
 }  // namespace

@@ -2,107 +2,36 @@
 //
 // Starts the real program headless on a free port and talks to it with raw clients over
 // loopback. Not a test: the figures depend on the machine (see docs/benchmarks.md).
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/packet.h"
 #include "common/stream_reader.h"
 #include "platform/tcp_socket.h"
 
-extern char** environ;
 
 namespace {
 
 using namespace kestrane;
+using namespace kestrane::bench;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-// The server program, headless, its stdout in a file (nobody has to keep reading it).
-class ServerProcess {
-public:
-    bool start(const std::string& program) {
-        logPath_ = std::filesystem::temp_directory_path() / ("kestrane-bench-" + std::to_string(getpid()) + ".log");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> arguments{program, "--headless", "--port", "0"};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const bool spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        if (!spawned) {
-            return false;
-        }
-        const auto deadline = Clock::now() + 5s;
-        while (Clock::now() < deadline) {
-            std::ifstream log(logPath_);
-            std::string line;
-            while (std::getline(log, line)) {
-                if (const auto at = line.find("Port : "); at != std::string::npos) {
-                    port_ = static_cast<std::uint16_t>(std::stoi(line.substr(at + 7)));
-                    return true;
-                }
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-    ~ServerProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        std::error_code ignored;
-        std::filesystem::remove(logPath_, ignored);
-    }
-    std::uint16_t port() const { return port_; }
-
-    // CPU time used by all of the server's threads so far, in seconds.
-    double cpuSeconds() const {
-        double total = 0;
-        const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
-        std::error_code error;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-            std::ifstream schedstat(task.path() / "schedstat");
-            double nanoseconds = 0;
-            if (schedstat >> nanoseconds) {
-                total += nanoseconds * 1e-9;
-            }
-        }
-        return total;
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::uint16_t port_ = 0;
-    std::filesystem::path logPath_;
-};
 
 // One raw client: connects, reads its Welcome, then only reads and sends raw packets.
 struct RawClient {
@@ -128,26 +57,6 @@ struct RawClient {
         return true;
     }
 };
-
-struct Summary {
-    double min = 0, mean = 0, max = 0, p50 = 0, p99 = 0;
-    std::size_t count = 0;
-};
-
-Summary summarise(std::vector<double> values) {
-    Summary summary;
-    if (values.empty()) {
-        return summary;
-    }
-    std::sort(values.begin(), values.end());
-    summary.count = values.size();
-    summary.min = values.front();
-    summary.max = values.back();
-    summary.mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
-    summary.p50 = values[values.size() / 2];
-    summary.p99 = values[std::min(values.size() - 1, values.size() * 99 / 100)];
-    return summary;
-}
 
 // Runs `clients` connected clients for `duration`. When `sendsPerSecond` is above 0 each
 // sends that many Chat packets a second, evenly staggered; the time from a send to its
@@ -235,17 +144,6 @@ LoadResult runClients(ServerProcess& server, int clientCount, int sendsPerSecond
     }
     result.serverCpuPercent = (server.cpuSeconds() - cpuBefore) / std::chrono::duration<double>(duration).count() * 100;
     return result;
-}
-
-std::string cpuModel() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.starts_with("model name")) {
-            return line.substr(line.find(':') + 2);
-        }
-    }
-    return "unknown CPU";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "bots/bot_runner.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
+#include "platform/timestamped_output.h"
 
 namespace {
 
@@ -22,20 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often the main thread looks at the bots while it waits for a signal or the end.
 constexpr auto kStatusCheck = std::chrono::milliseconds(200);
-
-// One log line on stdout: local time to the millisecond, the text, flushed at once.
-void printLine(std::string_view text) {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::fprintf(stdout, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(text.size()),
-                 text.data());
-    std::fflush(stdout);
-}
 
 // SIGINT and SIGTERM are blocked in every thread and taken here, on the main thread, by
 // waiting for them: no handler runs in the middle of anything.
@@ -88,7 +75,7 @@ int main(int argc, char** argv) {
     const BotProgramOptions& options = parsed.options;
     StopSignals stopSignals;
 
-    BotLog log(printLine);
+    BotLog log(printTimestampedLine);
     setMessageBoxHandler([&log](std::string_view caption, std::string_view text) {
         log.line(std::string(caption) + ": " + std::string(text));
     });

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/sdl_message_box.h"
+#include "platform/timestamped_output.h"
 #include "server/server.h"
 #include "server/server_console.h"
 
@@ -76,20 +77,6 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// One log line on stdout: local time to the millisecond, the text, flushed at once.
-void printLine(std::string_view text) {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::fprintf(stdout, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(text.size()),
-                 text.data());
-    std::fflush(stdout);
-}
-
 std::atomic<Server*> signalledServer{nullptr};
 
 void onExitSignal(int) {
@@ -109,15 +96,15 @@ void installSignalHandlers(Server& server) {
 }
 
 int runHeadless(Server& server) {
-    server.log().setListener(printLine);
+    server.log().setListener(printTimestampedLine);
     if (!server.start()) {
         return 1;
     }
     const ServerStatus::Snapshot shown = server.status().snapshot();
     if (!shown.address.empty()) {
-        printLine(shown.address);
+        printTimestampedLine(shown.address);
     }
-    printLine("Port : " + std::to_string(server.port()));
+    printTimestampedLine("Port : " + std::to_string(server.port()));
     server.runHeadless();
     return 0;
 }

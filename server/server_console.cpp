@@ -25,9 +25,9 @@ constexpr int kFramesAfterInput = 3;
 // Frames to draw after new content: the second one applies the scroll to the newest line.
 constexpr int kFramesAfterChange = 2;
 
-void placeCursor(const ConsoleRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
+void placeCursor(const UiRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
 
-void readOnlyField(const char* id, const ConsoleRect& rect, const std::string& text) {
+void readOnlyField(const char* id, const UiRect& rect, const std::string& text) {
     std::array<char, 64> buffer{};
     std::snprintf(buffer.data(), buffer.size(), "%s", text.c_str());
     placeCursor(rect);
@@ -43,11 +43,7 @@ bool ServerConsole::open() {
         return false;
     }
     window_.makeCurrent();
-    ImGui::StyleColorsLight();
-    ImGuiStyle& style = ImGui::GetStyle();
-    style.WindowRounding = 0;
-    style.FrameBorderSize = 1;
-    style.FramePadding = ImVec2(6, 4);
+    useClassicDialogStyle(4);
     framesWanted_ = kFramesAfterChange;
     return true;
 }
@@ -126,7 +122,7 @@ bool ServerConsole::drawFrame() {
     return exitPressed;
 }
 
-void ServerConsole::drawLog(const ConsoleRect& area) {
+void ServerConsole::drawLog(const UiRect& area) {
     placeCursor(area);
     if (!ImGui::BeginListBox("##state", ImVec2(area.width, area.height))) {
         return;
@@ -163,7 +159,7 @@ void ServerConsole::drawLog(const ConsoleRect& area) {
     ImGui::EndListBox();
 }
 
-void ServerConsole::drawPlayers(const ConsoleRect& area, const ServerStatus::Snapshot& shown) {
+void ServerConsole::drawPlayers(const UiRect& area, const ServerStatus::Snapshot& shown) {
     placeCursor(area);
     if (!ImGui::BeginListBox("##players", ImVec2(area.width, area.height))) {
         return;

@@ -11,31 +11,20 @@
 
 namespace kestrane {
 
-// A control's place in the window, in pixels.
-struct ConsoleRect {
-    float x = 0;
-    float y = 0;
-    float width = 0;
-    float height = 0;
-
-    float centreX() const { return x + width / 2; }
-    float centreY() const { return y + height / 2; }
-};
-
 // Where the console's controls sit: the log column on the left with the IP field above it
 // and Clear below; the player column on the right with the count above and Exit below.
 struct ConsoleLayout {
     static constexpr int kWidth = 736;
     static constexpr int kHeight = 420;
 
-    ConsoleRect stateLabel{12, 14, 60, 20};
-    ConsoleRect addressField{268, 10, 216, 24};
-    ConsoleRect logList{12, 44, 472, 322};
-    ConsoleRect clearButton{12, 376, 472, 32};
-    ConsoleRect playerLabel{496, 14, 60, 20};
-    ConsoleRect countField{644, 10, 80, 24};
-    ConsoleRect playerList{496, 44, 228, 322};
-    ConsoleRect exitButton{496, 376, 228, 32};
+    UiRect stateLabel{12, 14, 60, 20};
+    UiRect addressField{268, 10, 216, 24};
+    UiRect logList{12, 44, 472, 322};
+    UiRect clearButton{12, 376, 472, 32};
+    UiRect playerLabel{496, 14, 60, 20};
+    UiRect countField{644, 10, 80, 24};
+    UiRect playerList{496, 44, 228, 322};
+    UiRect exitButton{496, 376, 228, 32};
 };
 
 enum class ConsoleCommand { None, Exit };
@@ -68,8 +57,8 @@ public:
 
 private:
     bool drawFrame();
-    void drawLog(const ConsoleRect& area);
-    void drawPlayers(const ConsoleRect& area, const ServerStatus::Snapshot& shown);
+    void drawLog(const UiRect& area);
+    void drawPlayers(const UiRect& area, const ServerStatus::Snapshot& shown);
 
     ServerLog& log_;
     ServerStatus& status_;

@@ -18,9 +18,9 @@ namespace {
 constexpr int kConnectingWaitMs = 16;
 constexpr int kIdleWaitMs = 50;
 
-void place(const LoginRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
+void place(const UiRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
 
-void centredLabel(const LoginRect& rect, const char* text) {
+void centredLabel(const UiRect& rect, const char* text) {
     const float width = ImGui::CalcTextSize(text).x;
     ImGui::SetCursorPos(ImVec2(rect.x + (rect.width - width) / 2, rect.y));
     ImGui::TextUnformatted(text);
@@ -43,11 +43,7 @@ bool LoginWindow::open() {
     }
     setWindowIcon(window_.window());
     window_.makeCurrent();
-    ImGui::StyleColorsLight();
-    ImGuiStyle& style = ImGui::GetStyle();
-    style.WindowRounding = 0;
-    style.FrameBorderSize = 1;
-    style.FramePadding = ImVec2(6, 6);
+    useClassicDialogStyle(6);
     copyInto(serverText_, dialog_.serverIp);
     copyInto(nameText_, dialog_.playerName);
     focusPlaced_ = false;

@@ -10,29 +10,18 @@
 
 namespace kestrane {
 
-// A control's place in the dialog, in pixels.
-struct LoginRect {
-    float x = 0;
-    float y = 0;
-    float width = 0;
-    float height = 0;
-
-    float centreX() const { return x + width / 2; }
-    float centreY() const { return y + height / 2; }
-};
-
 // The dialog's classic layout at two pixels per dialog unit: the Server IP label and field,
 // the Player Name label and field, CONNECT and Exit side by side at the bottom.
 struct LoginLayout {
     static constexpr int kWidth = 238;
     static constexpr int kHeight = 212;
 
-    LoginRect serverLabel{0, 26, kWidth, 16};
-    LoginRect serverField{50, 50, 138, 28};
-    LoginRect nameLabel{0, 90, kWidth, 16};
-    LoginRect nameField{62, 114, 114, 28};
-    LoginRect connectButton{14, 170, 100, 28};
-    LoginRect exitButton{124, 170, 100, 28};
+    UiRect serverLabel{0, 26, kWidth, 16};
+    UiRect serverField{50, 50, 138, 28};
+    UiRect nameLabel{0, 90, kWidth, 16};
+    UiRect nameField{62, 114, 114, 28};
+    UiRect connectButton{14, 170, 100, 28};
+    UiRect exitButton{124, 170, 100, 28};
 };
 
 // How the dialog ended.

@@ -16,6 +16,14 @@
 
 namespace kestrane {
 
+void useClassicDialogStyle(float verticalPadding) {
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0;
+    style.FrameBorderSize = 1;
+    style.FramePadding = ImVec2(6, verticalPadding);
+}
+
 ImGuiWindow::~ImGuiWindow() { close(); }
 
 namespace {

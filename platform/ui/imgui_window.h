@@ -14,6 +14,21 @@ namespace kestrane {
 inline constexpr const char* kUiFontPath = "/usr/share/fonts/opentype/unifont/unifont.otf";
 inline constexpr float kUiFontSize = 16.0f;
 
+// A control's place in a window, in pixels.
+struct UiRect {
+    float x = 0;
+    float y = 0;
+    float width = 0;
+    float height = 0;
+
+    float centreX() const { return x + width / 2; }
+    float centreY() const { return y + height / 2; }
+};
+
+// The plain look of the game's dialogs: light colours, square corners, framed controls,
+// `verticalPadding` pixels above and below each control's text. Applies to the current context.
+void useClassicDialogStyle(float verticalPadding);
+
 // The windows of the server console and the login dialog. The font covers Latin and Korean.
 // Each instance has its own ImGui context, made current by beginFrame and makeCurrent.
 // Main thread only (SDL's rule for windows and events). Without a display open() fails and

@@ -60,7 +60,7 @@ protected:
         text.copy(event.text.text, sizeof event.text.text - 1);
         push(event);
     }
-    void click(const LoginRect& button) {
+    void click(const UiRect& button) {
         SDL_Event event{};
         event.type = SDL_MOUSEMOTION;
         event.motion.windowID = window.window().windowId();

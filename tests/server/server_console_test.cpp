@@ -26,7 +26,7 @@ ConsoleCommand pump(ServerConsole& console, std::chrono::milliseconds duration =
     return ConsoleCommand::None;
 }
 
-ConsoleCommand click(ServerConsole& console, const ConsoleRect& button) {
+ConsoleCommand click(ServerConsole& console, const UiRect& button) {
     const int x = static_cast<int>(button.centreX());
     const int y = static_cast<int>(button.centreY());
     SDL_Event move{};
