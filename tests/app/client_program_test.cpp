@@ -12,7 +12,7 @@
 
 #include "common/player_info.h"
 #include "platform/text_encoding.h"
-#include "tests/app/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/app/tap_proxy.h"
 
 namespace kestrane::testing {

@@ -1,19 +1,10 @@
 // match_fixture.cpp -- the raw observer, the bot process, world views and quiet points.
 #include "tests/bots/match_fixture.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <sstream>
 
 #include "client/world/client_world.h"
-
-extern char** environ;
 
 namespace kestrane::testing {
 
@@ -90,72 +81,8 @@ int RawObserver::count(MsgType type, std::optional<std::uint8_t> sender) const {
     }));
 }
 
-BotsProcess::BotsProcess(std::vector<std::string> arguments) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    arguments.insert(arguments.begin(), KESTRANE_BOTS_PROGRAM);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    out_ = out[0];
-}
-
-BotsProcess::~BotsProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) {
-        ::close(out_);
-    }
-}
-
-void BotsProcess::signal(int number) const {
-    if (pid_ > 0) {
-        kill(pid_, number);
-    }
-}
-
-std::optional<int> BotsProcess::waitForExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (pid_ > 0) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            return std::nullopt;
-        }
-        output();  // keep the pipe drained so the program never blocks on it
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::nullopt;
-}
-
-std::string BotsProcess::output() {
-    char buffer[4096];
-    pollfd entry{out_, POLLIN, 0};
-    while (out_ >= 0 && ::poll(&entry, 1, 0) > 0) {
-        const ssize_t got = ::read(out_, buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
-        }
-        text_.append(buffer, static_cast<std::size_t>(got));
-    }
-    return text_;
+ChildProcess botsProgram(std::vector<std::string> arguments) {
+    return ChildProcess(KESTRANE_BOTS_PROGRAM, std::move(arguments));
 }
 
 WorldView viewOf(const ClientWorld& world) {

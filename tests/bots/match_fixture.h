@@ -19,6 +19,7 @@
 #include "common/stream_reader.h"
 #include "platform/tcp_socket.h"
 #include "tests/server/test_client.h"
+#include "tests/support/child_process.h"
 
 namespace kestrane::testing {
 
@@ -57,26 +58,8 @@ private:
     std::thread thread_;
 };
 
-// kestrane-bots as a separate process, its output on a pipe; killed at the end if still running.
-class BotsProcess {
-public:
-    explicit BotsProcess(std::vector<std::string> arguments);
-    ~BotsProcess();
-    BotsProcess(const BotsProcess&) = delete;
-    BotsProcess& operator=(const BotsProcess&) = delete;
-
-    bool running() const { return pid_ > 0; }
-    void signal(int number) const;
-    // The exit code (128 + signal when killed), or nothing when still running after `timeout`.
-    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
-    // Everything the program has written to stdout so far.
-    std::string output();
-
-private:
-    int pid_ = -1;
-    int out_ = -1;
-    std::string text_;
-};
+// The kestrane-bots program on pipes, killed at the end if it is still running.
+ChildProcess botsProgram(std::vector<std::string> arguments);
 
 // The part of a world that every client must hold alike.
 struct PlayerView {

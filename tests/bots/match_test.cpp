@@ -66,9 +66,9 @@ TEST_F(MatchFixture, BotsThatLeaveOrAreKilledDisappearFromEveryTable) {
     // Two more bots, each in its own process: one leaves by itself after a few seconds, the
     // other is killed outright and never says goodbye.
     const std::string address = "127.0.0.1:" + std::to_string(port);
-    BotsProcess quitter({"--server", address, "--count", "1", "--name", "quit", "--seed", "3", "--duration", "4"});
-    BotsProcess victim({"--server", address, "--count", "1", "--name", "victim", "--seed", "4"});
-    ASSERT_TRUE(quitter.running() && victim.running());
+    ChildProcess quitter = botsProgram({"--server", address, "--count", "1", "--name", "quit", "--seed", "3", "--duration", "4"});
+    ChildProcess victim = botsProgram({"--server", address, "--count", "1", "--name", "victim", "--seed", "4"});
+    ASSERT_TRUE(quitter.started() && victim.started());
     auto everyoneSees = [](std::string_view name, bool present) {
         return [name, present](std::span<Bot* const> bots) {
             return std::ranges::all_of(bots, [&](Bot* bot) {
@@ -112,7 +112,7 @@ TEST_F(MatchFixture, ServerClosingReachesEveryBotAndEndsTheBotProgram) {
     ASSERT_TRUE(observer.start(port, "watcher", 590, 455));
     joinBots(3, "m", 13);
     runner->setBrainsPaused(false);
-    BotsProcess others({"--server", "127.0.0.1:" + std::to_string(port), "--count", "2", "--name", "far", "--seed", "5"});
+    ChildProcess others = botsProgram({"--server", "127.0.0.1:" + std::to_string(port), "--count", "2", "--name", "far", "--seed", "5"});
     ASSERT_TRUE(eventuallyHeld([](std::span<Bot* const> bots) {
         return std::ranges::all_of(bots, [](Bot* bot) { return bot->world().playerRecords.size() == 6; });
     })) << others.output();

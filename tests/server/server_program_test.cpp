@@ -1,124 +1,29 @@
 // The kestrane-server program itself: options, start-up errors, headless log lines, Exit on SIGTERM.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <regex>
 
 #include "server/server_texts.h"
+#include "tests/support/child_process.h"
 #include "test_client.h"
-
-extern char** environ;
 
 namespace kestrane::testing {
 namespace {
 
-// The program on pipes, killed at the end if it is still running.
-class Program {
-public:
-    explicit Program(std::vector<std::string> arguments) {
-        int out[2];
-        int err[2];
-        if (pipe(out) != 0 || pipe(err) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        arguments.insert(arguments.begin(), KESTRANE_SERVER_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(err[1]);
-        out_ = out[0];
-        err_ = err[0];
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-        ::close(err_);
-    }
-
-    void signal(int number) { kill(pid_, number); }
-    // The exit code, or nothing when the program is still running after `timeout`.
-    std::optional<int> waitForExit(std::chrono::milliseconds timeout = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return std::nullopt;
-    }
-    // The next line on stdout, or nothing when none comes in time.
-    std::optional<std::string> nextLine(std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            if (const auto end = outText_.find('\n'); end != std::string::npos) {
-                std::string line = outText_.substr(0, end);
-                outText_.erase(0, end + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !readInto(out_, outText_, static_cast<int>(left.count()))) {
-                return std::nullopt;
-            }
-        }
-    }
-    // Everything written to stderr (call after the program ended).
-    std::string errorText() {
-        std::string text;
-        while (readInto(err_, text, 100)) {
-        }
-        return text;
-    }
-
-private:
-    static bool readInto(int fd, std::string& text, int timeoutMs) {
-        pollfd entry{fd, POLLIN, 0};
-        if (poll(&entry, 1, timeoutMs) <= 0) {
-            return false;
-        }
-        char buffer[1024];
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got <= 0) {
-            return false;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    std::string outText_;
-};
+// The server program on pipes, killed at the end if it is still running.
+ChildProcess serverProgram(std::vector<std::string> arguments) {
+    return ChildProcess(KESTRANE_SERVER_PROGRAM, std::move(arguments));
+}
 
 TEST(ServerProgram, HelpAndBadOptions) {
-    Program help({"--help"});
+    ChildProcess help = serverProgram({"--help"});
     const std::optional<std::string> usage = help.nextLine();
     ASSERT_TRUE(usage);
     EXPECT_TRUE(usage->starts_with("Usage: kestrane-server"));
     EXPECT_EQ(help.waitForExit(), 0);
 
-    Program bad({"--headless", "--port", "70000"});
+    ChildProcess bad = serverProgram({"--headless", "--port", "70000"});
     EXPECT_EQ(bad.waitForExit(), 2);
     EXPECT_NE(bad.errorText().find("--port"), std::string::npos);
 }
@@ -126,7 +31,7 @@ TEST(ServerProgram, HelpAndBadOptions) {
 TEST(ServerProgram, PortAlreadyTakenEndsWithSocketError) {
     TcpSocket holder = TcpSocket::openStream();
     ASSERT_TRUE(holder.bindAndListen(0, 1));
-    Program program({"--headless", "--port", std::to_string(holder.localPort())});
+    ChildProcess program = serverProgram({"--headless", "--port", std::to_string(holder.localPort())});
     const std::optional<int> code = program.waitForExit();
     ASSERT_TRUE(code);
     EXPECT_NE(*code, 0);
@@ -135,7 +40,7 @@ TEST(ServerProgram, PortAlreadyTakenEndsWithSocketError) {
 }
 
 TEST(ServerProgram, HeadlessLogsTimeStampedLinesAndClosesOnSigterm) {
-    Program program({"--headless", "--port", "0"});
+    ChildProcess program = serverProgram({"--headless", "--port", "0"});
     const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
     std::vector<std::string> texts;
     auto readLine = [&]() -> std::string {

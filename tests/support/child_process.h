@@ -1,5 +1,5 @@
-// child_process.h -- a program run by a test, on pipes, with its own environment; killed at the
-// end if it is still running.
+// child_process.h -- a program run by a test (servers, clients, bots), on pipes, with its own
+// environment; killed at the end if it is still running.
 #pragma once
 
 #include <chrono>
@@ -24,10 +24,10 @@ public:
     bool started() const { return pid_ > 0 || exitStatus_.has_value(); }
     void signal(int number);
     // The exit status (128 + signal when killed), or nothing while it still runs after `timeout`.
-    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // The next line on stdout, or nothing when none comes in time.
-    std::optional<std::string> nextLine(std::chrono::milliseconds timeout);
+    std::optional<std::string> nextLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Reads stdout lines until one begins with `prefix`; nothing when none comes in time.
     std::optional<std::string> lineStartingWith(const std::string& prefix, std::chrono::milliseconds timeout);
     // Everything written to stdout and stderr so far that was not taken as a line.

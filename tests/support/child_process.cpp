@@ -1,6 +1,7 @@
 // child_process.cpp -- posix_spawn on pipes.
-#include "tests/app/child_process.h"
+#include "tests/support/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -42,12 +43,14 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
     }
     argv.push_back(nullptr);
 
+    // Close-on-exec, so no other child started meanwhile holds them open; the copies made
+    // onto the child's stdout and stderr are inherited as usual.
     int out[2];
     int err[2];
-    if (pipe(out) != 0) {
+    if (pipe2(out, O_CLOEXEC) != 0) {
         return;
     }
-    if (pipe(err) != 0) {
+    if (pipe2(err, O_CLOEXEC) != 0) {
         ::close(out[0]);
         ::close(out[1]);
         return;
@@ -56,8 +59,6 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
     if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid_ = -1;
     }
