@@ -2,7 +2,8 @@
 // from code so that no binary input is kept in the repository.
 //
 // Usage: kestrane-fuzz-seeds OUT_DIR [DATA_DIR]
-// Writes OUT_DIR/<target>/<name> for the targets stream_reader, sprite_set, wav and dispatcher.
+// Writes OUT_DIR/<target>/<name> for the targets stream_reader, sprite_set, wav, dispatcher and
+// server.
 // DATA_DIR, when given, is where the build put the game's data files; its small sprite set
 // and sounds are taken as seeds too.
 #include <cstdint>
@@ -64,7 +65,7 @@ PacketRecord header(std::uint8_t sender, MsgType type) { return makePacket(sende
 Bytes gameStream() {
     Bytes stream;
     append(stream, info(1, MsgType::Join, 300, 300, 0, "one"));
-    append(stream, info(2, MsgType::Join, 330, 300, 6, "\xC0\xCC\xB8\xA7"));  // a two-byte name
+    append(stream, info(2, MsgType::Join, 330, 300, 6, "\xC0\xCC\xB8\xA7"));  // a Korean name
     append(stream, info(2, MsgType::PlayerState, 330, 300, 6, "\xC0\xCC\xB8\xA7"));
     append(stream, header(1, MsgType::Resume));
     append(stream, bytesPacket(2, MsgType::Steer, {static_cast<std::uint8_t>(SteerCode::Forward)}));
@@ -213,6 +214,36 @@ void dispatcherSeeds(SeedWriter& out) {
     seed("rough", 3, 0xC1, 0x3E, roughStream());
 }
 
+// The server: the piece size (255: 256 bytes per turn), which players hang up, then each
+// player's turns, every turn filled to 256 bytes with stray zero bytes.
+void serverSeeds(SeedWriter& out) {
+    const auto turn = [](Bytes& input, std::initializer_list<PacketRecord> packets) {
+        Bytes bytes;
+        for (const PacketRecord& packet : packets) {
+            append(bytes, packet);
+        }
+        bytes.resize(256, 0);
+        input.insert(input.end(), bytes.begin(), bytes.end());
+    };
+    Bytes game = {255, 0x04};  // player 3 hangs up at the end
+    turn(game, {info(1, MsgType::Join, 120, 140, 0, "one"), chat(1, "[one] hi")});
+    turn(game, {info(2, MsgType::Join, 220, 240, 2, "two")});
+    turn(game, {info(3, MsgType::Join, 320, 340, 4, "\xC0\xCC\xB8\xA7"), fire(3, 0, 330, 350, 0, 4)});
+    turn(game, {info(1, MsgType::PlayerState, 120, 140, 0, "one"), fire(1, 0, 100, 100, 1, 0)});
+    turn(game, {info(2, MsgType::PlayerState, 220, 240, 2, "two"), bytesPacket(2, MsgType::Steer, {2}),
+                bytesPacket(2, MsgType::Hit, {1, 0})});
+    turn(game, {header(1, MsgType::Leave), header(3, MsgType::Tick), header(3, MsgType::Stop),
+                bytesPacket(3, MsgType::SetPosition, {1, 2, 3, 4})});
+    turn(game, {header(1, MsgType::Stop)});
+    turn(game, {header(2, MsgType::Leave)});
+    out.write("server", "three-players", game);
+
+    Bytes rough = {0, 0x01};  // one byte per turn; player 1 hangs up
+    const Bytes stream = roughStream();
+    rough.insert(rough.end(), stream.begin(), stream.end());
+    out.write("server", "rough-byte-by-byte", rough);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +257,7 @@ int main(int argc, char** argv) {
     spriteSeeds(out, dataDir);
     waveSeeds(out, dataDir);
     dispatcherSeeds(out);
+    serverSeeds(out);
     std::printf("kestrane-fuzz-seeds: wrote %d seeds under %s\n", out.written(), argv[1]);
     return 0;
 }
