@@ -124,8 +124,12 @@ bool SoundEffects::loadWave(const std::filesystem::path& path, int slot) {
                           mixFrequency) < 0) {
         return false;
     }
+    const std::uint64_t workBytes = std::uint64_t{sourceBytes} * static_cast<std::uint64_t>(std::max(conversion.len_mult, 1));
+    if (workBytes > kMaxDeviceSoundBytes) {
+        return false;
+    }
     auto loaded = std::make_unique<Slot>();
-    loaded->samples.assign(sourceBytes * static_cast<std::size_t>(std::max(conversion.len_mult, 1)), silence);
+    loaded->samples.assign(static_cast<std::size_t>(workBytes), silence);
     const std::size_t read = std::fread(loaded->samples.data(), 1, header.dataSize, file.get());
     if (read < header.dataSize && std::ferror(file.get())) {
         return false;
@@ -138,6 +142,9 @@ bool SoundEffects::loadWave(const std::filesystem::path& path, int slot) {
             return false;
         }
         loaded->samples.resize(static_cast<std::size_t>(conversion.len_cvt));
+        if (loaded->samples.empty()) {
+            return false;  // resampled steeply down to nothing: a slot that could never play
+        }
     } else {
         loaded->samples.resize(sourceBytes);
     }

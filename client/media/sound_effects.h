@@ -48,6 +48,9 @@ struct SoundBufferFormat {
 
 // A slot refuses a header that announces more sample bytes than this.
 inline constexpr std::uint32_t kMaxSoundBytes = 8u << 20;
+// ...and a sound that would take more than this once converted to the device's format (a low
+// sample rate multiplies the size: 6 MB at 56 samples a second would be 41 GB at 44100).
+inline constexpr std::uint64_t kMaxDeviceSoundBytes = 64u << 20;
 
 // Owns the audio device and one buffer per slot. Each slot is one voice: playing it again
 // restarts it from its first sample, while different slots sound together. Without a device
@@ -66,7 +69,7 @@ public:
     bool init(const std::filesystem::path& directory = {});
     // Reads one WAV file into `slot`. False when the file cannot be opened or read, the header
     // is not usable (bits per sample other than 8 or 16, no sample rate, no data, more than
-    // kMaxSoundBytes), or there is no device. Sample bytes missing from the end of the file
+    // kMaxSoundBytes, or more than kMaxDeviceSoundBytes once converted), or there is no device. Sample bytes missing from the end of the file
     // play as silence.
     bool loadWave(const std::filesystem::path& path, int slot);
     // Starts `slot` from its beginning, stopping it first if it is still playing.

@@ -2,6 +2,7 @@
 #include "client/media/sprite_set.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cassert>
@@ -26,6 +27,16 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool readExactly(std::FILE* file, void* into, std::size_t size) {
     return size == 0 || std::fread(into, 1, size, file) == size;
+}
+
+// Bytes between the read position and the end of the file; 0 when that cannot be told.
+std::size_t bytesLeft(std::FILE* file) {
+    struct stat status {};
+    const long position = std::ftell(file);
+    if (position < 0 || fstat(fileno(file), &status) != 0 || status.st_size < position) {
+        return 0;
+    }
+    return static_cast<std::size_t>(status.st_size - position);
 }
 
 std::int32_t readI32(const std::uint8_t* at) {
@@ -176,6 +187,10 @@ bool loadSpriteSet(const std::string& path, std::span<SpriteFrame> frames) {
             return fail("Sprite File Type Error");
         }
         const auto size = static_cast<std::size_t>(spriteStride(width, bitsPerPixel) * height);
+        // A damaged depth can make a frame announce gigabytes; the file cannot hold them.
+        if (size > bytesLeft(file.get())) {
+            return fail("Sprite File Type Error");
+        }
         std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[std::max<std::size_t>(size, 1)]);
         if (!pixels || !readExactly(file.get(), pixels.get(), size)) {
             return fail("Sprite File Type Error");

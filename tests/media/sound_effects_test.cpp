@@ -148,6 +148,10 @@ TEST(SoundEffects, ShortDataPlaysSilenceAndUnusableHeadersLeaveTheSlotEmpty) {
         {"no sample rate", {1, 0, 1, 8, 0}},
         {"no data", {1, 11025, 1, 8, 0}},
         {"absurd size", {1, 11025, 1, 8, 0xFFFFFFF0}},
+        // 6.5 MB at 56 samples a second would take 41 GB at the device's rate.
+        {"too long once converted", {2, 56, 4, 16, 0x640040}},
+        // 16 frames at 30 times the device's rate come to less than one.
+        {"nothing left once converted", {2, 1314828, 4, 16, 64}},
     };
     for (const auto& [name, fields] : refused) {
         writeWave(dir.file("bad.wav"), fields, name == "no data" ? Bytes{} : Bytes(64, 1));

@@ -178,6 +178,15 @@ TEST(SpriteSetFile, ImplausibleFrameSizesAreRefusedBeforeAnyAllocation) {
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"Sprite File Type Error"});
         EXPECT_TRUE(set[0].surface().empty());
     }
+    // An unknown depth multiplies the row length: this 30-byte file announces 137 GB of pixels.
+    // The file's own length gives it away before anything is allocated.
+    SpriteFileBuilder(1, 65535).rawFrameHeader(4096, 4096, 0, 0).write(dir.file("deep"));
+    {
+        MessageBoxCapture messages;
+        SpriteSet set(1);
+        EXPECT_FALSE(loadSpriteSet(dir.file("deep"), set));
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{"Sprite File Type Error"});
+    }
     SpriteFileBuilder(1, 8).palette({}).frame(0, 0, {std::vector<std::uint32_t>(4096, 1)}).write(dir.file("wide"));
     SpriteSet set(1);
     EXPECT_TRUE(loadSpriteSet(dir.file("wide"), set));
