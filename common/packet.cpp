@@ -15,6 +15,17 @@ PacketRecord makePacket(std::uint8_t sender, MsgType type, std::span<const std::
     return record;
 }
 
+PacketRecord makeFirePacket(std::uint8_t sender, std::uint16_t id, std::uint16_t x, std::uint16_t y,
+                            std::uint8_t kind, std::uint8_t direction) {
+    std::array<std::uint8_t, kFirePayloadSize> payload{};
+    writeU16(&payload[kFireIdOffset], id);
+    writeU16(&payload[kFireXOffset], x);
+    writeU16(&payload[kFireYOffset], y);
+    payload[kFireKindOffset] = kind;
+    payload[kFireDirectionOffset] = direction;
+    return makePacket(sender, MsgType::Fire, payload);
+}
+
 bool isClientMessage(std::uint8_t type) {
     switch (static_cast<MsgType>(type)) {
         case MsgType::Join:

@@ -76,6 +76,11 @@ static_assert(sizeof(PacketRecord) == kRecordSize);
 // Builds a record; a payload longer than kPayloadCapacity is cut to it.
 PacketRecord makePacket(std::uint8_t sender, MsgType type, std::span<const std::uint8_t> payload = {});
 
+// Builds a Fire packet: a shot (kind 0) or a mine (kind 1) starting at (x, y) facing `direction`.
+// Clients send id 0; the server stamps its shot serial into the relayed copy.
+PacketRecord makeFirePacket(std::uint8_t sender, std::uint16_t id, std::uint16_t x, std::uint16_t y,
+                            std::uint8_t kind, std::uint8_t direction);
+
 // Little-endian field access, independent of host byte order.
 inline std::uint16_t readU16(const std::uint8_t* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));

@@ -41,13 +41,7 @@ PacketRecord info(std::uint8_t sender, MsgType type, int x, int y, std::uint8_t 
 }
 
 PacketRecord fire(std::uint8_t sender, std::uint16_t id, int x, int y, std::uint8_t kind, std::uint8_t direction) {
-    std::uint8_t payload[kFirePayloadSize] = {};
-    writeU16(&payload[kFireIdOffset], id);
-    writeU16(&payload[kFireXOffset], static_cast<std::uint16_t>(x));
-    writeU16(&payload[kFireYOffset], static_cast<std::uint16_t>(y));
-    payload[kFireKindOffset] = kind;
-    payload[kFireDirectionOffset] = direction;
-    return makePacket(sender, MsgType::Fire, payload);
+    return makeFirePacket(sender, id, static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), kind, direction);
 }
 
 PacketRecord bytesPacket(std::uint8_t sender, MsgType type, std::initializer_list<std::uint8_t> payload) {

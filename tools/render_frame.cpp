@@ -32,13 +32,7 @@ PlayerInfo player(int x, int y, std::uint8_t direction, std::string_view utf8Nam
 }
 
 PacketRecord fire(std::uint8_t owner, std::uint16_t id, int x, int y, std::uint8_t kind, std::uint8_t direction) {
-    std::uint8_t payload[kFirePayloadSize] = {};
-    writeU16(&payload[kFireIdOffset], id);
-    writeU16(&payload[kFireXOffset], static_cast<std::uint16_t>(x));
-    writeU16(&payload[kFireYOffset], static_cast<std::uint16_t>(y));
-    payload[kFireKindOffset] = kind;
-    payload[kFireDirectionOffset] = direction;
-    return makePacket(owner, MsgType::Fire, payload);
+    return makeFirePacket(owner, id, static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), kind, direction);
 }
 
 PacketRecord chat(std::uint8_t sender, std::string_view utf8Line) {

@@ -203,13 +203,7 @@ void fireBullet(ClientWorld& world, std::uint8_t kind) {
     const auto sx = static_cast<std::uint16_t>(own->x + sign * delta.dx * halfWidth + 2);
     const auto sy = static_cast<std::uint16_t>(own->y + sign * delta.dy * halfHeight + 2);
 
-    std::array<std::uint8_t, kFirePayloadSize> payload{};
-    writeU16(&payload[kFireIdOffset], 0);  // the server stamps the id
-    writeU16(&payload[kFireXOffset], sx);
-    writeU16(&payload[kFireYOffset], sy);
-    payload[kFireKindOffset] = kind;
-    payload[kFireDirectionOffset] = own->direction;
-    world.session.sendPacket(makePacket(world.localPlayerNumber(), MsgType::Fire, payload));
+    world.session.sendPacket(makeFirePacket(world.localPlayerNumber(), 0, sx, sy, kind, own->direction));
 }
 
 }  // namespace kestrane

@@ -86,13 +86,7 @@ PacketRecord headerPacket(std::uint8_t sender, MsgType type) { return makePacket
 
 PacketRecord firePacket(std::uint8_t sender, std::uint16_t id, int x, int y, std::uint8_t kind,
                         std::uint8_t direction) {
-    std::uint8_t payload[kFirePayloadSize] = {};
-    writeU16(&payload[kFireIdOffset], id);
-    writeU16(&payload[kFireXOffset], static_cast<std::uint16_t>(x));
-    writeU16(&payload[kFireYOffset], static_cast<std::uint16_t>(y));
-    payload[kFireKindOffset] = kind;
-    payload[kFireDirectionOffset] = direction;
-    return makePacket(sender, MsgType::Fire, payload);
+    return makeFirePacket(sender, id, static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), kind, direction);
 }
 
 PacketRecord hitPacket(std::uint8_t sender, std::uint16_t id) {
