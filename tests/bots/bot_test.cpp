@@ -75,6 +75,19 @@ bool drive(Bot& bot, const std::function<bool()>& done) {
     return true;
 }
 
+// Connects `bot` as player `number` alone in the game: its own Join comes back and starts its world.
+bool joinAlone(HandServer& server, Bot& bot, std::uint8_t number) {
+    if (!server.welcome(bot, number)) {
+        return false;
+    }
+    const std::optional<PacketRecord> join = server.next();
+    if (!join) {
+        return false;
+    }
+    server.send(*join);
+    return drive(bot, [&] { return bot.phase() == BotPhase::Playing; });
+}
+
 TEST(Bot, JoinsWithItsNameAndASeededStartAndPlaysOnceItsJoinComesBack) {
     BotLog log;
     HandServer server;
@@ -119,11 +132,7 @@ TEST(Bot, TimesTheServersEchoOfItsOwnPacketsOnly) {
     HandServer server;
     Bot bot(0, "tester", 1, log);
     bot.brain().setPaused(true);
-    ASSERT_TRUE(server.welcome(bot, 4));
-    const std::optional<PacketRecord> join = server.next();
-    ASSERT_TRUE(join);
-    server.send(*join);
-    ASSERT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Playing; }));
+    ASSERT_TRUE(joinAlone(server, bot, 4));
 
     bot.setMeasuring(true);
     bot.session().sendSteer(static_cast<std::uint8_t>(SteerCode::Forward));
@@ -148,11 +157,7 @@ TEST(Bot, LeavingEndsWhenTheServerHangsUpAndAClosedGameIsLogged) {
         HandServer server;
         Bot bot(0, "quitter", 1, log);
         bot.brain().setPaused(true);
-        ASSERT_TRUE(server.welcome(bot, 2));
-        const std::optional<PacketRecord> join = server.next();
-        ASSERT_TRUE(join);
-        server.send(*join);
-        ASSERT_TRUE(drive(bot, [&] { return bot.phase() == BotPhase::Playing; }));
+        ASSERT_TRUE(joinAlone(server, bot, 2));
 
         bot.leave();
         EXPECT_EQ(bot.phase(), BotPhase::Leaving);
