@@ -6,7 +6,7 @@
 
 #include "client/media/client_media.h"
 #include "client/world/client_world.h"
-#include "common/packet.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
@@ -87,16 +87,15 @@ int findBulletRecord(const ClientWorld& world, std::uint16_t id) {
 }
 
 bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std::uint8_t> payload) {
-    if (payload.size() < kFirePayloadSize) {
+    const std::optional<FirePayload> fire = decodeFire(payload);
+    if (!fire) {
         return false;
     }
-    const std::uint8_t kind = payload[kFireKindOffset];
-    if (kind != kShot && kind != kMine) {
+    if (fire->kind != kShot && fire->kind != kMine) {
         return false;  // no picture and no damage for it: a peer's bad value
     }
     BulletRecord bullet;
-    bullet.init(owner, readU16(&payload[kFireIdOffset]), readU16(&payload[kFireXOffset]),
-                readU16(&payload[kFireYOffset]), kind, payload[kFireDirectionOffset], world.media.bulletSprites);
+    bullet.init(owner, fire->id, fire->x, fire->y, fire->kind, fire->direction, world.media.bulletSprites);
     world.bulletRecords.push_back(bullet);
     return true;
 }
