@@ -8,10 +8,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/font_path.h"
+
 namespace kestrane {
 
 // The font file used unless KESTRANE_FONT names another one.
-inline constexpr std::string_view kDefaultFontPath = "/usr/share/fonts/opentype/unifont/unifont.otf";
+inline constexpr std::string_view kDefaultFontPath = kUnifontPath;
 inline constexpr int kTextPixelSize = 16;
 
 // One character cell: `width` x `height` bytes, 1 where the character has ink. Cells are

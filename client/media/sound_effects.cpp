@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/little_endian.h"
+
 namespace kestrane {
 
 namespace {
@@ -16,14 +18,8 @@ constexpr int kMixFrequency = 44100;
 constexpr int kMixChannels = 2;
 constexpr int kMixChunkSamples = 512;  // about 12 ms: a shot is heard on the frame it is fired
 
-std::uint16_t u16At(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-std::uint32_t u32At(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
-}
+std::uint16_t u16At(std::span<const std::uint8_t> bytes, std::size_t offset) { return readU16(&bytes[offset]); }
+std::uint32_t u32At(std::span<const std::uint8_t> bytes, std::size_t offset) { return readU32(&bytes[offset]); }
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }

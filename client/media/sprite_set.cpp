@@ -14,6 +14,7 @@
 #include "client/media/debug_text.h"
 #include "client/media/display.h"
 #include "client/media/pixel.h"
+#include "common/little_endian.h"
 #include "platform/message_box.h"
 
 namespace kestrane {
@@ -38,14 +39,6 @@ std::size_t bytesLeft(std::FILE* file) {
     }
     return static_cast<std::size_t>(status.st_size - position);
 }
-
-std::int32_t readI32(const std::uint8_t* at) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-                                     (static_cast<std::uint32_t>(at[2]) << 16) |
-                                     (static_cast<std::uint32_t>(at[3]) << 24));
-}
-
-std::uint16_t readU16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); }
 
 bool fail(std::string_view message) {
     showMessageBox(kMessageCaption, message);

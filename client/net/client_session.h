@@ -16,6 +16,7 @@
 #include "common/packet_queue.h"
 #include "common/player_info.h"
 #include "common/protocol.h"
+#include "common/server_address.h"
 #include "platform/clock.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_event.h"
@@ -31,15 +32,6 @@ inline constexpr std::string_view kWrongServerText = "잘못된 서버를 지명
 
 // The most bytes held for a server that is not reading; past it the connection is lost.
 inline constexpr std::size_t kMaxOutgoingBytes = 256 * 1024;
-
-struct ServerAddress {
-    std::string host;
-    std::uint16_t port = kServerPort;
-};
-
-// "HOST" or "HOST:PORT" as the player typed it (surrounding blanks ignored); nothing when
-// the host is empty or the port is not a number from 1 to 65535.
-std::optional<ServerAddress> parseServerAddress(std::string_view text);
 
 // Draws a starting position; the default seeds the C library's generator with the time in
 // seconds, then draws x = rand() % 400 + 100 and y = rand() % 300 + 100.

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/font_path.h"
+
 struct SDL_Window;
 struct SDL_Renderer;
 struct ImGuiContext;
@@ -10,8 +12,7 @@ union SDL_Event;
 
 namespace kestrane {
 
-// GNU Unifont: 8 px per single-byte character and 16 px per Hangul syllable at 16 px.
-inline constexpr const char* kUiFontPath = "/usr/share/fonts/opentype/unifont/unifont.otf";
+inline constexpr const char* kUiFontPath = kUnifontPath;
 inline constexpr float kUiFontSize = 16.0f;
 
 // A control's place in a window, in pixels.

@@ -7,8 +7,9 @@
 
 #include "bots/bot.h"
 #include "bots/bot_runner.h"
-#include "common/stream_reader.h"
+#include "common/protocol.h"
 #include "platform/message_box.h"
+#include "tests/support/packet_reader.h"
 
 namespace kestrane {
 namespace {
@@ -35,30 +36,13 @@ public:
         return joined.get();
     }
     void send(const PacketRecord& record) { EXPECT_TRUE(peer_.sendAll(record.wireBytes())); }
-    std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (queue_.empty() && std::chrono::steady_clock::now() < deadline) {
-            if (!peer_.waitReadable(10)) {
-                continue;
-            }
-            std::uint8_t buffer[512];
-            const long got = peer_.receive(buffer, /*dontWait=*/true);
-            if (got == 0) {
-                break;
-            }
-            if (got > 0) {
-                reader_.feed(std::span(buffer, static_cast<std::size_t>(got)), queue_);
-            }
-        }
-        return queue_.takeFront();
-    }
+    std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms) { return incoming_.next(timeout); }
     void hangUp() { peer_.close(); }
 
 private:
     TcpSocket listener_;
     TcpSocket peer_;
-    PacketStreamReader reader_;
-    PacketQueue queue_;
+    testing::PacketReader incoming_{peer_};
 };
 
 // Runs passes of `bot` on this thread until `done` holds or two seconds pass.

@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "client/world/client_world.h"
+#include "common/protocol.h"
+#include "tests/support/packet_reader.h"
 
 namespace kestrane::testing {
 
@@ -23,7 +25,7 @@ bool RawObserver::start(std::uint16_t port, std::string_view name, std::int16_t 
     info_.x = x;
     info_.y = y;
     info_.name = makeNameField(name);
-    const PacketRecord join = makePacket(number_, MsgType::Join, info_.encode());
+    const PacketRecord join = makePlayerInfoPacket(number_, MsgType::Join, info_);
     if (!socket_.sendAll(join.wireBytes())) {
         return false;
     }
@@ -40,27 +42,19 @@ void RawObserver::stop() {
 }
 
 void RawObserver::run() {
-    std::uint8_t buffer[8192];
+    PacketReader incoming(socket_);
     while (!stopping_) {
-        if (!socket_.waitReadable(20)) {
-            continue;
-        }
-        const long got = socket_.receive(buffer, /*dontWait=*/true);
-        if (got == 0) {
+        if (!incoming.receive(std::chrono::milliseconds(20))) {
             closed_ = true;
             return;
         }
-        if (got < 0) {
-            continue;
-        }
-        reader_.feed(std::span(buffer, static_cast<std::size_t>(got)), received_);
-        while (std::optional<PacketRecord> record = received_.takeFront()) {
+        while (std::optional<PacketRecord> record = incoming.queue().takeFront()) {
             if (record->msgType() == MsgType::Tick) {
                 ++ticks_;
                 continue;
             }
             if (record->msgType() == MsgType::Join && record->header.sender != number_) {
-                const PacketRecord state = makePacket(number_, MsgType::PlayerState, info_.encode());
+                const PacketRecord state = makePlayerInfoPacket(number_, MsgType::PlayerState, info_);
                 socket_.sendAll(state.wireBytes());
             }
             std::lock_guard lock(mutex_);

@@ -48,8 +48,6 @@ private:
     TcpSocket socket_;
     std::uint8_t number_ = 0;
     PlayerInfo info_;
-    PacketStreamReader reader_;
-    PacketQueue received_;
     mutable std::mutex mutex_;
     std::vector<PacketRecord> packets_;
     std::atomic<std::uint64_t> ticks_{0};

@@ -8,6 +8,7 @@
 #include "client/net/client_session.h"
 #include "common/stream_reader.h"
 #include "platform/message_box.h"
+#include "tests/support/packet_reader.h"
 
 namespace kestrane {
 namespace {
@@ -237,20 +238,13 @@ TEST_F(SessionOnPair, ServerThatStopsReadingNeitherBlocksNorReordersSends) {
         session.sendPacket(numbered(sent++));  // behind the backlog, still in order
     }
 
-    PacketStreamReader reader;
-    PacketQueue arrived;
+    testing::PacketReader arrived(peer);
     std::uint32_t expected = 0;
-    std::uint8_t buffer[4096];
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (expected < sent && std::chrono::steady_clock::now() < deadline) {
         session.flushOutgoing();
-        const long n = peer.receive(buffer, /*dontWait=*/true);
-        if (n <= 0) {
-            peer.waitReadable(10);
-            continue;
-        }
-        reader.feed(std::span(buffer, static_cast<std::size_t>(n)), arrived);
-        while (const std::optional<PacketRecord> record = arrived.takeFront()) {
+        const std::optional<PacketRecord> record = arrived.next(10ms);
+        if (record) {
             ASSERT_EQ(readU32(record->payload.data()), expected++);
         }
     }

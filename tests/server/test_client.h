@@ -2,8 +2,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -16,9 +16,10 @@
 
 #include "common/packet_queue.h"
 #include "common/player_info.h"
-#include "common/stream_reader.h"
+#include "common/protocol.h"
 #include "platform/tcp_socket.h"
 #include "server/server.h"
+#include "tests/support/packet_reader.h"
 
 namespace kestrane::testing {
 
@@ -35,7 +36,7 @@ public:
     bool connect(std::uint16_t port, int receiveBuffer = 0) {
         socket_ = TcpSocket::openStream();
         if (receiveBuffer > 0) {
-            setsockopt(socket_.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+            socket_.setReceiveBufferSize(receiveBuffer);
         }
         if (!socket_.valid() || socket_.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
             return false;
@@ -62,7 +63,7 @@ public:
         info.x = 120;
         info.y = 240;
         info.name = makeNameField(name);
-        send(makePacket(number_, MsgType::Join, info.encode()));
+        send(makePlayerInfoPacket(number_, MsgType::Join, info));
     }
 
     // The next packet, Ticks skipped unless asked for; nothing when none arrives in time or
@@ -70,14 +71,10 @@ public:
     std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms, bool skipTicks = true) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            while (std::optional<PacketRecord> record = received_.takeFront()) {
-                if (!skipTicks || record->msgType() != MsgType::Tick) {
-                    return record;
-                }
-            }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !fill(static_cast<int>(left.count()))) {
-                return std::nullopt;
+            std::optional<PacketRecord> record = incoming_.next(std::max(left, 0ms));
+            if (!record || !skipTicks || record->msgType() != MsgType::Tick) {
+                return record;
             }
         }
     }
@@ -92,15 +89,14 @@ public:
     // True when the server closes the connection within `timeout`; what came before is kept.
     bool closedByServer(std::chrono::milliseconds timeout = 2000ms) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!closed_ && std::chrono::steady_clock::now() < deadline) {
-            fill(10);
+        while (incoming_.receive(10ms) && std::chrono::steady_clock::now() < deadline) {
         }
-        return closed_;
+        return incoming_.closed();
     }
     // The packets read but not yet taken, Ticks left out.
     std::vector<PacketRecord> receivedSoFar() {
         std::vector<PacketRecord> packets;
-        while (std::optional<PacketRecord> record = received_.takeFront()) {
+        while (std::optional<PacketRecord> record = incoming_.queue().takeFront()) {
             if (record->msgType() != MsgType::Tick) {
                 packets.push_back(*record);
             }
@@ -109,26 +105,9 @@ public:
     }
 
 private:
-    // Waits up to `timeoutMs` for bytes and parses them; false on timeout or close.
-    bool fill(int timeoutMs) {
-        if (closed_ || !socket_.waitReadable(timeoutMs)) {
-            return false;
-        }
-        std::uint8_t buffer[4096];
-        const long got = socket_.receive(buffer);
-        if (got <= 0) {
-            closed_ = true;
-            return false;
-        }
-        reader_.feed(std::span(buffer, static_cast<std::size_t>(got)), received_);
-        return true;
-    }
-
     TcpSocket socket_;
-    PacketStreamReader reader_;
-    PacketQueue received_;
+    PacketReader incoming_{socket_};
     std::uint8_t number_ = 0;
-    bool closed_ = false;
 };
 
 // A whole server in this process on a free loopback port, its main loop on a thread.
