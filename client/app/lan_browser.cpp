@@ -18,6 +18,9 @@ std::string serverFieldText(const LanServer& server) {
 
 std::string roundTripText(double seconds) {
     const double ms = seconds * 1000;
+    if (ms < 0.1) {
+        return "<0.1 ms";  // this machine, or one very close
+    }
     char text[32];
     std::snprintf(text, sizeof text, ms < 10 ? "%.1f ms" : "%.0f ms", ms);
     return text;
