@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <tuple>
 
 namespace kestrane {
@@ -75,8 +74,7 @@ void LanBrowser::update(double now) {
 bool LanBrowser::waitForAnswer(int timeoutMs) const { return socket_.valid() && socket_.waitReadable(timeoutMs); }
 
 void LanBrowser::sendRound(double now) {
-    static std::mt19937 random{std::random_device{}()};
-    token_ = static_cast<std::uint32_t>(random());
+    token_ = static_cast<std::uint32_t>(random_());
     roundSentAt_ = now;
     const std::vector<std::uint8_t> query = encodeStatusQuery({token_, false});
     for (const Endpoint& target : targets_()) {
