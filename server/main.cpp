@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "kestrane_version.h"
 #include "platform/sdl_message_box.h"
 #include "platform/timestamped_output.h"
 #include "server/server.h"
@@ -23,7 +24,7 @@ namespace {
 using namespace kestrane;
 
 constexpr std::string_view kUsage =
-    "Usage: kestrane-server [--headless] [--port N] [--screenshot FILE] [--help]\n"
+    "Usage: kestrane-server [--headless] [--port N] [--screenshot FILE] [--help] [--version]\n"
     "\n"
     "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
     "players and sends the game's tick twenty times a second.\n"
@@ -32,7 +33,8 @@ constexpr std::string_view kUsage =
     "                     SIGTERM closes the server (chosen by itself when no display opens)\n"
     "  --port N           TCP port to listen on (default 5001; 0 picks a free one)\n"
     "  --screenshot FILE  save the console window as a PNG once it is drawn\n"
-    "  --help             show this text\n";
+    "  --help             show this text\n"
+    "  --version          show the version\n";
 
 struct Options {
     bool headless = false;
@@ -56,6 +58,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
         const bool hasValue = i + 1 < argc;
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage.data(), stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("kestrane-server %s\n", kVersion);
             return 0;
         }
         if (argument == "--headless") {
