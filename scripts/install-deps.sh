@@ -12,6 +12,8 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libimgui-dev libstb-dev fonts-unifont
   # headless display for visual checks and end-to-end runs
   xvfb xauth
+  # the Debian package (dependencies computed from the programs) and the checks of what is installed
+  dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
 )
 
 missing=()
