@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "kestrane_version.h"
 #include "platform/sdl_message_box.h"
 #include "platform/timestamped_output.h"
 #include "server/server.h"
@@ -25,7 +26,7 @@ namespace {
 using namespace kestrane;
 
 constexpr std::string_view kUsage =
-    "Usage: kestrane-server [--headless] [--port N] [--name NAME] [--screenshot FILE] [--help]\n"
+    "Usage: kestrane-server [--headless] [--port N] [--name NAME] [--screenshot FILE] [--help] [--version]\n"
     "       kestrane-server --query HOST[:PORT] [--players]\n"
     "\n"
     "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
@@ -41,7 +42,8 @@ constexpr std::string_view kUsage =
     "                     and exits 0, or exits 1 when no answer comes within a second\n"
     "  --players          with --query: also one line per player (number, name)\n"
     "  --screenshot FILE  save the console window as a PNG once it is drawn\n"
-    "  --help             show this text\n";
+    "  --help             show this text\n"
+    "  --version          show the version\n";
 
 struct Options {
     bool headless = false;
@@ -68,6 +70,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
         const bool hasValue = i + 1 < argc;
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage.data(), stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("kestrane-server %s\n", kVersion);
             return 0;
         }
         if (argument == "--headless") {
