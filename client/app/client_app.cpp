@@ -13,6 +13,7 @@
 #include "client/app/main_window.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
+#include "client/world/world_drawing.h"
 #include "platform/message_box.h"
 #include "platform/png_writer.h"
 #include "platform/text_encoding.h"
@@ -97,7 +98,8 @@ int ClientApp::run() {
         return kExitFailed;
     }
     media_.sound.init();  // without sound the game plays silently
-    world_.emplace(session_, media_);  // with it the hidden chat box
+    world_.emplace();  // with it the hidden chat box
+    world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
     const WindowMode mode = options_.windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
@@ -111,6 +113,7 @@ int ClientApp::run() {
         media_.keyboard.create(window_.get(), media_.input);  // a script sets the key states itself
     }
     media_.loadArtwork();  // each missing file has said so and leaves its part undrawn
+    world_->sprites = media_.spriteSizes();
 
     SDL_StopTextInput();  // on only while the chat box has the keyboard
     textInputOn_ = false;
@@ -206,7 +209,7 @@ int ClientApp::shutDown() {
     session_.stopReceiveThread();
     session_.stopNetwork();
     session_.queue().setPushListener({});
-    clearPacketQueue(*world_);
+    session_.queue().clear();
     clearWorld(*world_);
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
@@ -229,9 +232,20 @@ void ClientApp::waitForEvent(int timeoutMs) {
     }
 }
 
-void ClientApp::dispatchNextPacket() { kestrane::dispatchNextPacket(*world_); }
+void ClientApp::dispatchNextPacket() {
+    kestrane::dispatchNextPacket(*world_, session_.queue());
+    carryOut();
+}
 
-bool ClientApp::packetWaiting() const { return !world_->session.queue().empty(); }
+bool ClientApp::packetWaiting() const { return !session_.queue().empty(); }
+
+void ClientApp::carryOut() {
+    for (const PacketRecord& packet : world_->outbox.packets) {
+        session_.sendPacket(packet);
+    }
+    world_->outbox.packets.clear();
+    playEffects(world_->outbox, media_);
+}
 
 bool ClientApp::frameDue() {
     if (!frameTimer_.due(kFrameSlot, framePeriod)) {
@@ -249,7 +263,11 @@ void ClientApp::frameTick() {
     if (script_) {
         script_->step(*this);
     }
-    kestrane::frameTick(*world_);
+    if (!world_->chatBox.chatActive()) {
+        media_.keyboard.poll();  // while the box is open it has the keys
+    }
+    kestrane::frameTick(*world_, media_.keyboard.keyState(), [this] { showFrame(*world_, media_); });
+    carryOut();
     followChatFocus();
     for (const std::string& file : scriptScreenshots_) {
         if (saveScreenshot(file)) {
@@ -310,6 +328,7 @@ void ClientApp::handleKey(const SDL_KeyboardEvent& key) {
     }
     if (const std::optional<ChatKey> chatKey = chatKeyFor(code)) {
         world_->chatBox.keyDown(*chatKey);
+        carryOut();  // Enter has put the line into the outbox
         followChatFocus();
     }
 }

@@ -75,6 +75,8 @@ private:
     double secondsUntilFrame() const override;
     void waitForEvent(int timeoutMs) override;
 
+    // Sends the world's outbox through the session and plays and shows its effects.
+    void carryOut();
     void handleEvent(const SDL_Event& event);
     void handleKey(const SDL_KeyboardEvent& key);
     void followChatFocus();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "client/net/client_session.h"
+#include "client/world/client_world.h"
 #include "common/text.h"
 #include "platform/text_encoding.h"
 
@@ -17,14 +18,18 @@ constexpr std::size_t kChatLineFrame = 3;
 
 bool isControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 
+// "[name] text" from `sender`, as every player receives it.
+PacketRecord makeChatPacket(std::uint8_t sender, std::string_view name, std::string_view text) {
+    const std::string line = formatChatLine(name, text);
+    return makePacket(sender, MsgType::Chat, std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
+}
+
 }  // namespace
 
-ChatBox::ChatBox(ClientSession& session) : session_(&session) {}
-
-ChatBox createChatBox(ClientSession& session) { return ChatBox(session); }
+ChatBox::ChatBox(ClientWorld& world) : world_(&world) {}
 
 std::size_t ChatBox::capacity() const {
-    const std::size_t name = nameText(session_->playerName()).size();
+    const std::size_t name = nameText(world_->playerName).size();
     const std::size_t room = kMaxChatLine > name + kChatLineFrame ? kMaxChatLine - name - kChatLineFrame : 0;
     return std::min(room, kMaxChatText);
 }
@@ -78,7 +83,7 @@ bool ChatBox::keyDown(ChatKey key) {
         case ChatKey::Enter:
             // Sent from the box itself, so a character typed since the last frame is not lost.
             refreshChatText();
-            session_->sendChat(chatTextView());
+            world_->outbox.packets.push_back(makeChatPacket(world_->localNumber, nameText(world_->playerName), chatTextView()));
             close();
             break;
         case ChatKey::Escape:
