@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "client/net/client_session.h"
+#include "kestrane_version.h"
 
 namespace kestrane {
 
@@ -37,6 +38,11 @@ ParsedBotArguments parseBotArguments(std::span<const std::string_view> arguments
         if (option == "--help" || option == "-h") {
             result.exitCode = 0;
             result.message = std::string(kBotUsage);
+            return result;
+        }
+        if (option == "--version") {
+            result.exitCode = 0;
+            result.message = std::string("kestrane-bots ") + kVersion + "\n";
             return result;
         }
         if (option != "--server" && option != "--count" && option != "--name" && option != "--seed" &&

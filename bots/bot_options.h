@@ -22,7 +22,7 @@ struct BotProgramOptions {
 
 inline constexpr std::string_view kBotUsage =
     "Usage: kestrane-bots [--server HOST[:PORT]] [--count N] [--name PREFIX] [--seed S]\n"
-    "                     [--duration SECONDS] [--threads N] [--help]\n"
+    "                     [--duration SECONDS] [--threads N] [--help] [--version]\n"
     "\n"
     "Plays Kestrane with N computer players, all in this process. Each is the real game client\n"
     "without a window or sound: it walks, turns toward the nearest opponent, fires when lined up,\n"
@@ -36,6 +36,7 @@ inline constexpr std::string_view kBotUsage =
     "  --duration SECONDS    leave the game after this long (default: until Ctrl+C or SIGTERM)\n"
     "  --threads N           threads that drive the bots, 1 to 64 (default: one per 64 bots)\n"
     "  --help                show this text\n"
+    "  --version             show the version\n"
     "\n"
     "The bots join one after another. At the end every bot leaves the game (Leave) and the\n"
     "program exits with 0; it ends by itself when the server closes the game.\n";

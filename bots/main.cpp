@@ -1,7 +1,7 @@
 // main.cpp -- kestrane-bots: N headless bot players in one process, until a duration or a signal.
 #include <signal.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +12,8 @@
 
 #include "bots/bot_options.h"
 #include "bots/bot_runner.h"
+#include "client/app/data_directory.h"
+#include "client/media/client_media.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
 #include "platform/timestamped_output.h"
@@ -56,13 +58,6 @@ private:
     int received_ = 0;
 };
 
-// Bots read their artwork where the client does: next to the programs.
-std::filesystem::path programDirectory() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : program.parent_path();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,11 +74,9 @@ int main(int argc, char** argv) {
     setMessageBoxHandler([&log](std::string_view caption, std::string_view text) {
         log.line(std::string(caption) + ": " + std::string(text));
     });
-    const std::filesystem::path directory = programDirectory();
-    if (directory.empty() || chdir(directory.c_str()) != 0) {
-        log.line("kestrane-bots: cannot change into the program's directory; reading the artwork from " +
-                 std::filesystem::current_path().string());
-    }
+    // The artwork is where the client finds it when started from elsewhere: next to the
+    // program in a build tree, in ../share/kestrane in an installation.
+    const DataDirectoryChoice data = chooseDataDirectory(dataDirectoryCandidates(std::nullopt, programDirectory()));
 
     BotRunnerOptions runnerOptions;
     runnerOptions.server = options.server;
@@ -91,13 +84,18 @@ int main(int argc, char** argv) {
     runnerOptions.namePrefix = utf8ToCp949(options.namePrefix);
     runnerOptions.seed = options.seed.value_or(static_cast<std::uint64_t>(std::time(nullptr)));
     runnerOptions.threads = options.threads;
+    runnerOptions.dataDirectory = data.directory;
     BotRunner runner(runnerOptions, log);
     log.line("kestrane-bots: " + std::to_string(options.count) + " bots for " + options.server + ", seed " +
              std::to_string(runnerOptions.seed) + ", " + std::to_string(runner.threadCount()) +
              (runner.threadCount() == 1 ? " thread" : " threads"));
-    if (!runner.loadArtwork()) {
-        log.line("kestrane-bots: cannot read the sprite files (Player.spr, bullet.Spr) in " +
-                 std::filesystem::current_path().string());
+    const std::vector<std::string_view> missing = missingDataFiles(data.directory);
+    const bool spritesMissing = data.directory.empty() || std::ranges::any_of(missing, [](std::string_view file) {
+        return file == kPlayerSpriteFile || file == kBulletSpriteFile;
+    });
+    if (spritesMissing || !runner.loadArtwork()) {
+        log.line("kestrane-bots: cannot read the sprite files (Player.spr, bullet.Spr): " +
+                 (data.problem.empty() ? "they are damaged in " + data.directory.string() : data.problem));
         return 1;
     }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "client/net/client_session.h"
+#include "kestrane_version.h"
 
 namespace kestrane {
 
@@ -44,6 +45,8 @@ ParsedCommandLine parseClientOptions(std::span<const std::string_view> arguments
         }
         if (argument == "--help" || argument == "-h") {
             return stop(kExitOk, std::string(kClientUsage));
+        } else if (argument == "--version") {
+            return stop(kExitOk, std::string("kestrane-client ") + kVersion + "\n");
         } else if (argument == "--server") {
             const std::string_view value = arguments[++i];
             if (!parseServerAddress(value)) {

@@ -19,6 +19,7 @@ inline constexpr int kExitScriptFailed = 4; // an input script gave up waiting
 inline constexpr std::string_view kClientUsage =
     "Usage: kestrane-client [--server HOST[:PORT]] [--name NAME] [--connect] [--windowed]\n"
     "                       [--screenshot-dir DIR] [--screenshot-every SECONDS] [--script FILE]\n"
+    "                       [--help] [--version]\n"
     "\n"
     "Plays Kestrane: asks for the server and your player name, then shows the arena full screen.\n"
     "\n"
@@ -31,6 +32,7 @@ inline constexpr std::string_view kClientUsage =
     "  --script FILE               play keyboard input from FILE instead of the keyboard\n"
     "                              (for automated tests and demos; see client/app/input_script.h)\n"
     "  --help                      show this text\n"
+    "  --version                   show the version\n"
     "\n"
     "Keys: arrows walk and turn, Space shoots, left Alt lays a mine, F1 opens the chat (Enter\n"
     "sends, Escape drops), F10 stands up again after a knock-down, F12 saves a screenshot,\n"

@@ -1,6 +1,7 @@
-// data_directory.cpp -- the data directory: the working one, or the program's own.
+// data_directory.cpp -- the data directory: the working one, the program's own, or the installed one.
 #include "client/app/data_directory.h"
 
+#include <algorithm>
 #include <array>
 #include <system_error>
 
@@ -13,8 +14,14 @@ constexpr std::array<std::string_view, 10> kDataFiles = {
     "2.wav",      "3.wav",      "4.wav",   "5.wav",          "6.wav",
 };
 
-std::size_t missingCount(const std::optional<std::filesystem::path>& directory) {
-    return directory ? missingDataFiles(*directory).size() : kDataFiles.size() + 1;
+// "a, b and c"
+std::string listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        text += i == 0 ? "" : (i + 1 == items.size() ? " and " : ", ");
+        text += items[i];
+    }
+    return text;
 }
 
 }  // namespace
@@ -32,13 +39,57 @@ std::vector<std::string_view> missingDataFiles(const std::filesystem::path& dire
     return missing;
 }
 
-std::filesystem::path chooseDataDirectory(const std::filesystem::path& workingDirectory,
-                                          const std::optional<std::filesystem::path>& programDirectory) {
-    const std::size_t missingHere = missingCount(workingDirectory);
-    if (missingHere == 0) {
-        return workingDirectory;
+std::vector<std::filesystem::path> dataDirectoryCandidates(
+    const std::optional<std::filesystem::path>& workingDirectory,
+    const std::optional<std::filesystem::path>& programDirectory) {
+    std::vector<std::filesystem::path> candidates;
+    const auto add = [&candidates](const std::filesystem::path& directory) {
+        std::filesystem::path normal = directory.lexically_normal();
+        if (!normal.has_filename() && normal != normal.root_path()) {
+            normal = normal.parent_path();  // "dir/" is "dir"
+        }
+        if (std::find(candidates.begin(), candidates.end(), normal) == candidates.end()) {
+            candidates.push_back(normal);
+        }
+    };
+    if (workingDirectory) {
+        add(*workingDirectory);
     }
-    return missingCount(programDirectory) < missingHere ? *programDirectory : workingDirectory;
+    if (programDirectory) {
+        add(*programDirectory);
+        add(*programDirectory / ".." / "share" / "kestrane");
+    }
+    return candidates;
+}
+
+DataDirectoryChoice chooseDataDirectory(std::span<const std::filesystem::path> candidates) {
+    DataDirectoryChoice choice;
+    std::size_t fewest = kDataFiles.size() + 1;
+    std::vector<std::string_view> lacking;
+    std::vector<std::string> searched;
+    for (const std::filesystem::path& candidate : candidates) {
+        std::vector<std::string_view> missing = missingDataFiles(candidate);
+        if (missing.empty()) {
+            return {candidate, ""};
+        }
+        if (missing.size() < fewest) {
+            fewest = missing.size();
+            choice.directory = candidate;
+            lacking = std::move(missing);
+        }
+        searched.push_back(candidate.string());
+    }
+    if (candidates.empty()) {
+        choice.problem = "nowhere to look for the game's data files";
+    } else if (lacking.size() == kDataFiles.size()) {
+        choice.problem = "cannot find the game's data files (Player.spr, bullet.Spr, Etc.Spr, background.bmp, "
+                         "1.wav to 6.wav); looked in " + listed(searched);
+    } else {
+        choice.problem = "no folder holds all of the game's data files; looked in " + listed(searched) +
+                         "; using " + choice.directory.string() + ", which lacks " +
+                         listed(std::vector<std::string>(lacking.begin(), lacking.end()));
+    }
+    return choice;
 }
 
 std::optional<std::filesystem::path> programDirectory() {
@@ -50,22 +101,20 @@ std::optional<std::filesystem::path> programDirectory() {
     return program.parent_path();
 }
 
-std::optional<std::filesystem::path> enterDataDirectory(std::string& error) {
+std::string enterDataDirectory() {
     std::error_code code;
-    const std::filesystem::path here = std::filesystem::current_path(code);
+    std::optional<std::filesystem::path> here = std::filesystem::current_path(code);
     if (code) {
-        error = "cannot tell the working directory: " + code.message();
-        return std::nullopt;
+        here.reset();  // gone or unreadable: look only where the program is
     }
-    const std::filesystem::path chosen = chooseDataDirectory(here, programDirectory());
-    if (chosen != here) {
-        std::filesystem::current_path(chosen, code);
+    const DataDirectoryChoice choice = chooseDataDirectory(dataDirectoryCandidates(here, programDirectory()));
+    if (!choice.directory.empty() && choice.directory != here) {
+        std::filesystem::current_path(choice.directory, code);
         if (code) {
-            error = "cannot change into " + chosen.string() + ": " + code.message();
-            return std::nullopt;
+            return "cannot change into " + choice.directory.string() + ": " + code.message();
         }
     }
-    return chosen;
+    return choice.problem;
 }
 
 }  // namespace kestrane

@@ -40,21 +40,6 @@ std::optional<std::vector<ScriptCommand>> loadScript(const std::filesystem::path
     return commands;
 }
 
-void warnAboutMissingData(const std::filesystem::path& directory) {
-    const std::vector<std::string_view> missing = missingDataFiles(directory);
-    if (missing.empty()) {
-        return;
-    }
-    std::string list;
-    for (const std::string_view file : missing) {
-        list += (list.empty() ? "" : ", ") + std::string(file);
-    }
-    std::fprintf(stderr,
-                 "kestrane-client: %s lacks %s (the build makes them next to the program); the game runs "
-                 "without them\n",
-                 directory.c_str(), list.c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,16 +67,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::string problem;
-    if (const std::optional<std::filesystem::path> data = enterDataDirectory(problem)) {
-        warnAboutMissingData(*data);
-    } else {
+    // Each missing file says so again when it is loaded; the game runs without it.
+    if (const std::string problem = enterDataDirectory(); !problem.empty()) {
         std::fprintf(stderr, "kestrane-client: %s\n", problem.c_str());
     }
 
     // Only the main window's close request and the signals end the game, never the closing
     // of the login dialog's window.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    std::string problem;
     if (!startVideo(problem)) {
         std::fprintf(stderr,
                      "kestrane-client: no display to open a window on (%s).\n"

@@ -105,15 +105,16 @@ std::uint8_t toByte(double value) { return static_cast<std::uint8_t>(std::lround
 
 }  // namespace
 
-std::vector<std::uint8_t> windowIconPixels() {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kIconSize) * kIconSize * 4);
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) {
+std::vector<std::uint8_t> iconPixels(int size) {
+    const double scale = static_cast<double>(kIconSize) / size;  // the drawing is laid out on 64 x 64
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size) * size * 4);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
             Colour sum{0, 0, 0};
             int covered = 0;
             for (int sy = 0; sy < kSamples; ++sy) {
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    const Point p{x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples};
+                    const Point p{(x + (sx + 0.5) / kSamples) * scale, (y + (sy + 0.5) / kSamples) * scale};
                     if (std::hypot(p.x - kCentre.x, p.y - kCentre.y) > kBadgeRadius) {
                         continue;
                     }
@@ -122,7 +123,7 @@ std::vector<std::uint8_t> windowIconPixels() {
                     ++covered;
                 }
             }
-            std::uint8_t* out = &pixels[(static_cast<std::size_t>(y) * kIconSize + x) * 4];
+            std::uint8_t* out = &pixels[(static_cast<std::size_t>(y) * size + x) * 4];
             if (covered > 0) {
                 out[0] = toByte(sum.r / covered);
                 out[1] = toByte(sum.g / covered);
@@ -133,5 +134,7 @@ std::vector<std::uint8_t> windowIconPixels() {
     }
     return pixels;
 }
+
+std::vector<std::uint8_t> windowIconPixels() { return iconPixels(kIconSize); }
 
 }  // namespace kestrane

@@ -12,4 +12,7 @@ inline constexpr int kIconSize = 64;  // pixels, square
 // in profile on a round arena-green badge, transparent outside the badge.
 std::vector<std::uint8_t> windowIconPixels();
 
+// The same picture at `size` x `size` pixels (size > 0), for the desktop's icon sizes.
+std::vector<std::uint8_t> iconPixels(int size);
+
 }  // namespace kestrane

@@ -102,22 +102,52 @@ TEST(DataDirectory, MissingFilesAreListedInOrderAndNamesAreExact) {
     EXPECT_EQ(missingDataFiles(tree.dir("none", {})).size(), clientDataFiles().size());
 }
 
-TEST(DataDirectory, WorkingDirectoryWinsWhenCompleteElseTheProgramsOwn) {
+TEST(DataDirectory, FirstCompleteCandidateWinsElseTheOneWithFewestGapsAndTheProblemIsTold) {
     TempTree tree;
     const auto complete = tree.withAllDataFiles("complete");
     const auto program = tree.withAllDataFiles("program");
     const auto empty = tree.dir("empty", {});
     const auto partial = tree.dir("partial", {"Player.spr", "Etc.Spr"});
-    const auto lessPartial = tree.dir("less", {"Player.spr", "Etc.Spr", "1.wav"});
+    const auto lessPartial = tree.dir("less", {"Player.spr", "Etc.Spr", "1.wav", "2.wav", "3.wav", "4.wav", "5.wav",
+                                               "6.wav"});
+    const auto gone = empty / "gone";
+    using Paths = std::vector<std::filesystem::path>;
+    struct Case {
+        Paths candidates;
+        std::filesystem::path chosen;
+        std::string problem;  // a part of it
+    };
+    const std::vector<Case> cases = {
+        {{complete, program}, complete, ""},
+        {{empty, program}, program, ""},  // started from anywhere
+        {{partial, gone, program}, program, ""},
+        {{partial, lessPartial}, lessPartial,  // neither whole: fewer gaps, and why
+         "no folder holds all of the game's data files; looked in " + partial.string() + " and " +
+             lessPartial.string() + "; using " + lessPartial.string() + ", which lacks bullet.Spr and background.bmp"},
+        {{lessPartial, partial}, lessPartial, "which lacks bullet.Spr and background.bmp"},
+        {{empty, gone, empty / "other"}, empty,
+         "cannot find the game's data files (Player.spr, bullet.Spr, Etc.Spr, background.bmp, 1.wav to 6.wav); "
+         "looked in " + empty.string() + ", " + gone.string() + " and " + (empty / "other").string()},
+        {{}, "", "nowhere to look"},
+    };
+    for (const Case& c : cases) {
+        const DataDirectoryChoice choice = chooseDataDirectory(c.candidates);
+        EXPECT_EQ(choice.directory, c.chosen) << c.problem;
+        if (c.problem.empty()) {
+            EXPECT_EQ(choice.problem, "");
+        } else {
+            EXPECT_NE(choice.problem.find(c.problem), std::string::npos) << choice.problem;
+        }
+    }
+}
 
-    EXPECT_EQ(chooseDataDirectory(complete, program), complete);
-    EXPECT_EQ(chooseDataDirectory(empty, program), program);      // started from anywhere
-    EXPECT_EQ(chooseDataDirectory(partial, program), program);
-    EXPECT_EQ(chooseDataDirectory(partial, lessPartial), lessPartial);  // neither whole: fewer gaps
-    EXPECT_EQ(chooseDataDirectory(lessPartial, partial), lessPartial);
-    EXPECT_EQ(chooseDataDirectory(partial, partial), partial);
-    EXPECT_EQ(chooseDataDirectory(empty, empty / "gone"), empty);
-    EXPECT_EQ(chooseDataDirectory(empty, std::nullopt), empty);    // no /proc: stay
+TEST(DataDirectory, CandidatesAreWorkingThenProgramThenInstalledShareWithoutRepeats) {
+    using Paths = std::vector<std::filesystem::path>;
+    EXPECT_EQ(dataDirectoryCandidates("/home/mina", "/opt/kestrane/bin"),
+              (Paths{"/home/mina", "/opt/kestrane/bin", "/opt/kestrane/share/kestrane"}));
+    EXPECT_EQ(dataDirectoryCandidates("/usr/bin/", "/usr/bin"), (Paths{"/usr/bin", "/usr/share/kestrane"}));
+    EXPECT_EQ(dataDirectoryCandidates(std::nullopt, "/usr/bin"), (Paths{"/usr/bin", "/usr/share/kestrane"}));
+    EXPECT_EQ(dataDirectoryCandidates("/srv/game", std::nullopt), (Paths{"/srv/game"}));
 }
 
 TEST(DataDirectory, ProgramDirectoryIsWhereThisTestProgramLives) {
