@@ -19,7 +19,7 @@ constexpr std::uint64_t kPlacementStream = 0x5eed5eed5eed5eedull;
 
 // The server relays these back to their sender; Leave is the one client message it does not.
 bool echoedToSender(MsgType type) {
-    return isClientMessage(static_cast<std::uint8_t>(type)) && type != MsgType::Leave;
+    return relayedByServer(static_cast<std::uint8_t>(type)) && type != MsgType::Leave;
 }
 
 }  // namespace

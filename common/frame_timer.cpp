@@ -1,18 +1,9 @@
-// frame_timer.cpp -- the monotonic clock and the slot table.
+// frame_timer.cpp -- the slot table.
 #include "common/frame_timer.h"
 
-#include <chrono>
 #include <limits>
 
 namespace kestrane {
-
-namespace {
-const auto programStart = std::chrono::steady_clock::now();
-}
-
-double secondsSinceStart() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - programStart).count();
-}
 
 FrameTimer::FrameTimer(Clock clock) : clock_(std::move(clock)) {
     // Never due before: the first question on any slot answers true.

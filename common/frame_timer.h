@@ -2,13 +2,10 @@
 #pragma once
 
 #include <array>
-#include <functional>
+
+#include "platform/clock.h"
 
 namespace kestrane {
-
-// Seconds on a monotonic clock, counted from program start, in double precision: it never
-// wraps and keeps sub-microsecond resolution for centuries.
-double secondsSinceStart();
 
 // Interval constants, kept at their single-precision values.
 inline constexpr float framePeriod = 1.0f / 30.0f;  // 0.033333335 s: one client frame
@@ -24,7 +21,7 @@ inline constexpr int kCaretSlot = 1;
 // Not thread-safe: each instance belongs to one thread.
 class FrameTimer {
 public:
-    using Clock = std::function<double()>;  // seconds, monotonic
+    using Clock = GameClock;
     static constexpr int kSlotCount = 100;
 
     explicit FrameTimer(Clock clock = secondsSinceStart);

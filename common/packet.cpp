@@ -15,32 +15,4 @@ PacketRecord makePacket(std::uint8_t sender, MsgType type, std::span<const std::
     return record;
 }
 
-PacketRecord makeFirePacket(std::uint8_t sender, std::uint16_t id, std::uint16_t x, std::uint16_t y,
-                            std::uint8_t kind, std::uint8_t direction) {
-    std::array<std::uint8_t, kFirePayloadSize> payload{};
-    writeU16(&payload[kFireIdOffset], id);
-    writeU16(&payload[kFireXOffset], x);
-    writeU16(&payload[kFireYOffset], y);
-    payload[kFireKindOffset] = kind;
-    payload[kFireDirectionOffset] = direction;
-    return makePacket(sender, MsgType::Fire, payload);
-}
-
-bool isClientMessage(std::uint8_t type) {
-    switch (static_cast<MsgType>(type)) {
-        case MsgType::Join:
-        case MsgType::Chat:
-        case MsgType::Leave:
-        case MsgType::Steer:
-        case MsgType::Stop:
-        case MsgType::PlayerState:
-        case MsgType::SetPosition:
-        case MsgType::Fire:
-        case MsgType::Hit:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace kestrane

@@ -1,4 +1,4 @@
-// packet.h -- the wire format shared by server and client: header, record, message codes.
+// packet.h -- the packet framing shared by server and client: header, record, message codes.
 #pragma once
 
 #include <algorithm>
@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "common/little_endian.h"
 
 namespace kestrane {
 
@@ -17,7 +19,7 @@ inline constexpr std::size_t kRecordSize = kHeaderSize + kPayloadCapacity;
 // The length byte allows this much on the wire; longer payloads are cut to kPayloadCapacity on receipt.
 inline constexpr std::size_t kMaxWirePayload = 255;
 
-// Message codes. Codes 2, 12-20 and 23-255 are unused.
+// Message codes; common/protocol.h holds a row for each. Codes 2, 12-20 and 23-255 are unused.
 enum class MsgType : std::uint8_t {
     Welcome = 0,
     Join = 1,
@@ -33,17 +35,6 @@ enum class MsgType : std::uint8_t {
     Fire = 21,
     Hit = 22,
 };
-
-// Steering codes carried by a Steer payload.
-enum class SteerCode : std::uint8_t { Forward = 0, TurnRight = 2, Backward = 4, TurnLeft = 6 };
-
-// Fire payload layout (8 bytes): id, start x, start y, kind, direction.
-inline constexpr std::size_t kFirePayloadSize = 8;
-inline constexpr std::size_t kFireIdOffset = 0;
-inline constexpr std::size_t kFireXOffset = 2;
-inline constexpr std::size_t kFireYOffset = 4;
-inline constexpr std::size_t kFireKindOffset = 6;
-inline constexpr std::size_t kFireDirectionOffset = 7;
 
 // The first four bytes of every packet.
 struct PacketHeader {
@@ -75,24 +66,5 @@ static_assert(sizeof(PacketRecord) == kRecordSize);
 
 // Builds a record; a payload longer than kPayloadCapacity is cut to it.
 PacketRecord makePacket(std::uint8_t sender, MsgType type, std::span<const std::uint8_t> payload = {});
-
-// Builds a Fire packet: a shot (kind 0) or a mine (kind 1) starting at (x, y) facing `direction`.
-// Clients send id 0; the server stamps its shot serial into the relayed copy.
-PacketRecord makeFirePacket(std::uint8_t sender, std::uint16_t id, std::uint16_t x, std::uint16_t y,
-                            std::uint8_t kind, std::uint8_t direction);
-
-// Little-endian field access, independent of host byte order.
-inline std::uint16_t readU16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-inline std::int16_t readI16(const std::uint8_t* bytes) { return static_cast<std::int16_t>(readU16(bytes)); }
-inline void writeU16(std::uint8_t* bytes, std::uint16_t value) {
-    bytes[0] = static_cast<std::uint8_t>(value & 0xFF);
-    bytes[1] = static_cast<std::uint8_t>(value >> 8);
-}
-inline void writeI16(std::uint8_t* bytes, std::int16_t value) { writeU16(bytes, static_cast<std::uint16_t>(value)); }
-
-// True for the codes the server accepts from clients and relays.
-bool isClientMessage(std::uint8_t type);
 
 }  // namespace kestrane

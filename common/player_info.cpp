@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/packet.h"
+#include "common/little_endian.h"
 #include "common/text.h"
 
 namespace kestrane {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 
 namespace kestrane {
 
@@ -86,10 +85,7 @@ ReadResult readAvailablePackets(TcpSocket& socket, PacketStreamReader& reader, P
             break;
         }
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (lastSocketError() != SocketError::WouldBlock) {
                 result.status = StreamStatus::Failed;
             }
             break;

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "common/protocol.h"
 #include "common/stream_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "server/packet_worker.h"
@@ -99,7 +100,7 @@ void checkPlayer(const Player& player, std::uint8_t number, bool connected) {
                 break;
             }
             default:
-                FUZZ_CHECK(isClientMessage(packet.header.type), "only the players' kinds of message are relayed");
+                FUZZ_CHECK(relayedByServer(packet.header.type), "only the players' kinds of message are relayed");
                 FUZZ_CHECK(sender >= 1 && sender <= kPlayers, "a relayed message names a player");
                 break;
         }

@@ -15,6 +15,7 @@
 
 #include "common/packet.h"
 #include "common/player_info.h"
+#include "common/protocol.h"
 #include "common/status_datagram.h"
 #include "tests/media/test_files.h"
 

@@ -9,13 +9,14 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <utility>
+
+#include "platform/poller.h"
 
 namespace kestrane {
 
@@ -83,6 +84,31 @@ bool setOption(int fd, int level, int name, int value) {
 
 }  // namespace
 
+SocketError lastSocketError() {
+    switch (errno) {
+        case 0: return SocketError::None;
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+        case EINTR:
+        case EINPROGRESS:
+            return SocketError::WouldBlock;
+        case ECONNABORTED: return SocketError::ConnectionAborted;
+        case ECONNRESET:
+        case EPIPE:
+        case ENOTCONN:
+        case ETIMEDOUT:
+            return SocketError::PeerGone;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return SocketError::OutOfResources;
+        default: return SocketError::Other;
+    }
+}
+
 TcpSocket::~TcpSocket() { close(); }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -129,6 +155,7 @@ bool TcpSocket::setNonBlocking(bool on) {
 bool TcpSocket::setReuseAddress(bool on) { return setOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
 bool TcpSocket::setNoDelay(bool on) { return setOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
 bool TcpSocket::setSendBufferSize(int bytes) { return setOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
+bool TcpSocket::setReceiveBufferSize(int bytes) { return setOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes); }
 
 bool TcpSocket::bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address) {
     sockaddr_in local = makeAddress(address.value_or(Ipv4Address{}), port);
@@ -150,7 +177,11 @@ std::uint16_t TcpSocket::localPort() const {
 TcpSocket TcpSocket::accept() const {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
-    return TcpSocket(::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC));
+    int fd = -1;
+    do {
+        fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return TcpSocket(fd);
 }
 
 ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
@@ -162,12 +193,7 @@ ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
 }
 
 ConnectStatus TcpSocket::checkConnect(int timeoutMs) const {
-    pollfd entry{fd_, POLLOUT, 0};
-    const int ready = ::poll(&entry, 1, timeoutMs);
-    if (ready < 0) {
-        return ConnectStatus::Failed;
-    }
-    if (ready == 0) {
+    if (!waitForSocket(*this, /*forWriting=*/true, timeoutMs).any()) {
         return ConnectStatus::InProgress;
     }
     int error = 0;
@@ -187,44 +213,47 @@ std::optional<std::size_t> TcpSocket::bytesWaiting() const {
 }
 
 PeerStatus TcpSocket::probePeer() const {
-    pollfd entry{fd_, POLLIN | POLLRDHUP, 0};
-    if (::poll(&entry, 1, 0) <= 0) {
+    if (!waitForSocket(*this, /*forWriting=*/false, 0).any()) {
         return PeerStatus::Open;
     }
-    if (entry.revents & POLLNVAL) {
-        return PeerStatus::Failed;
-    }
     std::uint8_t byte = 0;
-    const long result = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    long result = 0;
+    do {
+        result = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    } while (result < 0 && errno == EINTR);
     if (result > 0) {
         return PeerStatus::Open;
     }
     if (result == 0) {
         return PeerStatus::Closed;
     }
-    return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? PeerStatus::Open : PeerStatus::Failed;
+    return (errno == EAGAIN || errno == EWOULDBLOCK) ? PeerStatus::Open : PeerStatus::Failed;
 }
 
 bool TcpSocket::waitReadable(int timeoutMs) const {
-    pollfd entry{fd_, POLLIN | POLLRDHUP, 0};
-    return ::poll(&entry, 1, timeoutMs) > 0;
+    return waitForSocket(*this, /*forWriting=*/false, timeoutMs).any();
 }
 
 long TcpSocket::receive(std::span<std::uint8_t> buffer, bool dontWait) {
-    receiveCalls_.fetch_add(1, std::memory_order_relaxed);
-    return ::recv(fd_, buffer.data(), buffer.size(), dontWait ? MSG_DONTWAIT : 0);
+    long got = 0;
+    do {
+        receiveCalls_.fetch_add(1, std::memory_order_relaxed);
+        got = ::recv(fd_, buffer.data(), buffer.size(), dontWait ? MSG_DONTWAIT : 0);
+    } while (got < 0 && errno == EINTR);
+    return got;
 }
 
 long TcpSocket::send(std::span<const std::uint8_t> bytes, bool dontWait) {
-    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
+    long sent = 0;
+    do {
+        sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
+    } while (sent < 0 && errno == EINTR);
+    return sent;
 }
 
 bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const long sent = send(bytes);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
         if (sent <= 0) {
             return false;
         }

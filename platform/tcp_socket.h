@@ -31,6 +31,19 @@ std::optional<std::string> localHostName();
 std::vector<Ipv4Address> localInterfaceAddresses();
 
 enum class ConnectStatus { Connected, InProgress, Failed };
+// Why a socket call failed, as far as its caller needs to tell.
+enum class SocketError {
+    None,
+    WouldBlock,         // nothing to read, no room to send, no connection waiting: try later
+    ConnectionAborted,  // a waiting connection went away before it was accepted
+    PeerGone,           // the peer reset or closed the connection
+    OutOfResources,     // descriptors or memory ran out
+    Other,
+};
+// The error of the calling thread's last failed call on a TcpSocket (receive, send, accept,
+// connect). Only meaningful right after a call that reported failure.
+SocketError lastSocketError();
+
 enum class PeerStatus { Open, Closed, Failed };
 
 // Owns a socket descriptor and closes it on destruction. Move-only.
@@ -47,7 +60,7 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // A new, unconnected IPv4 stream socket; invalid on failure (errno tells why).
+    // A new, unconnected IPv4 stream socket; invalid on failure (lastSocketError tells why).
     static TcpSocket openStream();
     // Two connected stream sockets, for tests and in-process wiring.
     static std::optional<std::array<TcpSocket, 2>> pair();
@@ -63,12 +76,15 @@ public:
     bool setReuseAddress(bool on);
     bool setNoDelay(bool on);
     bool setSendBufferSize(int bytes);
+    // Set before connecting: TCP sizes its window from it.
+    bool setReceiveBufferSize(int bytes);
 
     // Binds to `address` (default: every local address) and listens. Port 0 picks a free port.
     bool bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address = std::nullopt);
     // The port this socket is bound to, 0 when unknown.
     std::uint16_t localPort() const;
-    // Accepts a waiting connection; invalid when none is waiting or on error (errno tells which).
+    // Accepts a waiting connection; invalid when none is waiting or on error (lastSocketError
+    // tells which).
     TcpSocket accept() const;
 
     // Starts connecting; on a non-blocking socket the usual answer is InProgress.
@@ -84,9 +100,11 @@ public:
     // Waits at most `timeoutMs` for the socket to become readable (or closed).
     bool waitReadable(int timeoutMs) const;
 
-    // One recv call; returns the byte count, 0 when the peer has closed, -1 on error.
+    // One recv (repeated only when a signal interrupts it); returns the byte count, 0 when
+    // the peer has closed, -1 on error (lastSocketError tells which).
     long receive(std::span<std::uint8_t> buffer, bool dontWait = false);
-    // One send call (never raising SIGPIPE); returns the byte count or -1 on error.
+    // One send (repeated only when a signal interrupts it; never raising SIGPIPE); returns
+    // the byte count or -1 on error (lastSocketError tells which).
     long send(std::span<const std::uint8_t> bytes, bool dontWait = false);
     // Sends everything, repeating short sends on a blocking socket; false on error.
     bool sendAll(std::span<const std::uint8_t> bytes);

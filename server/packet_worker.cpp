@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 
+#include "common/protocol.h"
 #include "server/server_texts.h"
 
 namespace kestrane {
@@ -107,19 +108,16 @@ void PacketWorker::processRecord(const PacketRecord& record) {
         }
         return;
     }
+    if (!relayedByServer(record.header.type)) {
+        state_.log.logLine(server_text::kInvalidPacketLine);
+        return;
+    }
     switch (record.msgType()) {
         case MsgType::Join:
             relayPacket(record);
             players.flushAll();  // everyone has the Join before the join line is written
             players.recordJoin(sender, record.payloadBytes());
             readyCount_ = 1;
-            break;
-        case MsgType::Chat:
-        case MsgType::Steer:
-        case MsgType::Stop:
-        case MsgType::SetPosition:
-        case MsgType::Hit:
-            relayPacket(record);
             break;
         case MsgType::Leave:
             players.removePlayer(sender);
@@ -131,13 +129,13 @@ void PacketWorker::processRecord(const PacketRecord& record) {
             break;
         case MsgType::Fire: {
             PacketRecord stamped = record;
-            writeU16(&stamped.payload[kFireIdOffset], shotSerial_);
+            stampFireId(stamped, shotSerial_);
             relayPacket(stamped);
             shotSerial_ = shotSerial_ > 100 ? 1 : static_cast<std::uint16_t>(shotSerial_ + 1);
             break;
         }
         default:
-            state_.log.logLine(server_text::kInvalidPacketLine);
+            relayPacket(record);
             break;
     }
 }

@@ -74,7 +74,7 @@ void buildScene(ClientWorld& world, bool localDown) {
         localPlayerRecord(world)->energy = 0;
     }
     world.chatBox.setFocus();
-    world.chatBox.textInput("다들 준비됐나요? ready");
+    world.chatBox.textInput(utf8ToCp949("다들 준비됐나요? ready"));
 }
 
 // Frames of a busy scene, timed: drawing everything and reading the keys, as the client does

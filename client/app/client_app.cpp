@@ -305,7 +305,7 @@ void ClientApp::handleEvent(const SDL_Event& event) {
             handleKey(event.key);
             break;
         case SDL_TEXTINPUT:
-            world_->chatBox.textInput(event.text.text);  // ignored while the box is closed
+            world_->chatBox.textInput(utf8ToCp949(event.text.text));  // ignored while the box is closed
             break;
         default:
             break;

@@ -1,45 +1,16 @@
 // client_session.cpp -- connecting, the join handshake, the receive thread and the send operations.
 #include "client/net/client_session.h"
 
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
 #include "common/stream_reader.h"
 #include "common/text.h"
 #include "platform/message_box.h"
+#include "platform/poller.h"
 
 namespace kestrane {
-
-namespace {
-
-// Reads exactly `buffer.size()` bytes from a blocking socket; false on error, close or time-out.
-bool receiveExactly(TcpSocket& socket, std::span<std::uint8_t> buffer) {
-    std::size_t got = 0;
-    while (got < buffer.size()) {
-        const long n = socket.receive(buffer.subspan(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void setReceiveTimeout(TcpSocket& socket, int timeoutMs) {
-    timeval timeout{};
-    timeout.tv_sec = timeoutMs / 1000;
-    timeout.tv_usec = (timeoutMs % 1000) * 1000;
-    setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-}
-
-}  // namespace
 
 StartPosition randomStartPosition() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -49,15 +20,8 @@ StartPosition randomStartPosition() {
     return position;
 }
 
-std::string formatChatLine(std::string_view name, std::string_view text) {
-    std::string line = "[";
-    line.append(name);
-    line.append("] ");
-    line.append(text);
-    return std::string(cp949Prefix(line, kMaxChatLine));
-}
-
-ClientSession::ClientSession() : playerName_(makeNameField("\xC0\xCC\xB8\xA7")) {}  // "이름"
+ClientSession::ClientSession(GameClock clock)
+    : clock_(std::move(clock)), playerName_(makeNameField("\xC0\xCC\xB8\xA7")) {}  // "이름"
 
 ClientSession::~ClientSession() { stopNetwork(); }
 
@@ -96,7 +60,6 @@ ConnectStatus ClientSession::pollConnection(int timeoutMs) {
         showMessageBox(kMessageCaption, kConnectErrorText);
         openSocket();
     } else if (status == ConnectStatus::Connected) {
-        socket_.setNonBlocking(false);
         socket_.setNoDelay(true);
     }
     return status;
@@ -104,10 +67,7 @@ ConnectStatus ClientSession::pollConnection(int timeoutMs) {
 
 bool ClientSession::joinGame(const StartPositionSource& startPosition, int welcomeTimeoutMs) {
     std::uint8_t welcome[kHeaderSize] = {};
-    setReceiveTimeout(socket_, welcomeTimeoutMs);
-    const bool whole = receiveExactly(socket_, welcome);
-    setReceiveTimeout(socket_, 0);
-    if (!whole || welcome[0] != kPacketMarker) {
+    if (!receiveWelcome(welcome, welcomeTimeoutMs) || welcome[0] != kPacketMarker) {
         return false;
     }
     localPlayerNumber_ = welcome[1];
@@ -118,7 +78,28 @@ bool ClientSession::joinGame(const StartPositionSource& startPosition, int welco
     info.x = position.x;
     info.y = position.y;
     info.name = playerName_;
-    sendPacket(makePacket(localPlayerNumber_, MsgType::Join, info.encode()));
+    sendPacket(makePlayerInfoPacket(localPlayerNumber_, MsgType::Join, info));
+    return true;
+}
+
+bool ClientSession::receiveWelcome(std::span<std::uint8_t> welcome, int timeoutMs) {
+    const double deadline = clock_() + timeoutMs / 1000.0;
+    std::size_t got = 0;
+    while (got < welcome.size()) {
+        const long n = socket_.receive(welcome.subspan(got), /*dontWait=*/true);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0 || lastSocketError() != SocketError::WouldBlock) {
+            return false;
+        }
+        const double left = deadline - clock_();
+        if (left <= 0) {
+            return false;
+        }
+        waitForSocket(socket_, /*forWriting=*/false, static_cast<int>(std::ceil(left * 1000)));
+    }
     return true;
 }
 
@@ -132,7 +113,18 @@ void ClientSession::startReceiveThread() {
 
 void ClientSession::receiveThreadMain() {
     PacketStreamReader reader;
-    while (!stopEvent_->wait(receivePollMs_, socket_.fd())) {
+    Poller poller;
+    for (;;) {
+        poller.clear();
+        poller.setWakeEvent(&*stopEvent_);
+        const std::size_t index = poller.add(socket_, /*forWriting=*/outgoingBytes() > 0);
+        poller.wait(receivePollMs_);
+        if (poller.woken()) {
+            return;
+        }
+        if (poller.readiness(index).writable) {
+            flushOutgoing();
+        }
         const ReadResult result = readAvailablePackets(socket_, reader, queue_);
         if (result.status != StreamStatus::Open) {
             // The server is gone: show the player the closing picture rather than a frozen
@@ -155,41 +147,81 @@ void ClientSession::stopReceiveThread() {
 
 void ClientSession::stopNetwork() {
     stopReceiveThread();
+    flushOutgoing();  // a last chance for what is left, the Leave above all
     socket_.close();
+    std::lock_guard lock(outgoingMutex_);
+    outgoing_.clear();
+    sendingFailed_ = false;
 }
 
 void ClientSession::adopt(TcpSocket connected, std::uint8_t playerNumber) {
     stopReceiveThread();
     socket_ = std::move(connected);
     localPlayerNumber_ = playerNumber;
+    std::lock_guard lock(outgoingMutex_);
+    outgoing_.clear();
+    sendingFailed_ = false;
 }
 
 void ClientSession::sendPacket(const PacketRecord& record) {
-    if (socket_.valid()) {
-        if (sendListener_) {
-            sendListener_(record);
-        }
-        socket_.sendAll(record.wireBytes());
+    if (!socket_.valid() || sendingFailed_) {
+        return;
     }
+    if (sendListener_) {
+        sendListener_(record);
+    }
+    const std::span<const std::uint8_t> bytes = record.wireBytes();
+    std::lock_guard lock(outgoingMutex_);
+    outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
+    flushLocked();
+    if (outgoing_.size() > kMaxOutgoingBytes) {
+        giveUpConnection();
+    }
+}
+
+void ClientSession::flushOutgoing() {
+    std::lock_guard lock(outgoingMutex_);
+    flushLocked();
+}
+
+std::size_t ClientSession::outgoingBytes() const {
+    std::lock_guard lock(outgoingMutex_);
+    return outgoing_.size();
+}
+
+void ClientSession::flushLocked() {
+    std::size_t sent = 0;
+    while (sent < outgoing_.size() && !sendingFailed_) {
+        const long n = socket_.send(std::span(outgoing_).subspan(sent), /*dontWait=*/true);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && lastSocketError() == SocketError::WouldBlock) {
+            break;
+        } else {
+            giveUpConnection();
+        }
+    }
+    outgoing_.erase(outgoing_.begin(), outgoing_.begin() + static_cast<std::ptrdiff_t>(std::min(sent, outgoing_.size())));
+}
+
+void ClientSession::giveUpConnection() {
+    // Ended in both directions, the receive thread finds the connection closed and queues
+    // ServerClosing, as for a server that went away.
+    sendingFailed_ = true;
+    outgoing_.clear();
+    socket_.shutdown();
 }
 
 void ClientSession::sendHeaderOnly(MsgType type) { sendPacket(makePacket(localPlayerNumber_, type)); }
 
 void ClientSession::sendSteer(std::uint8_t code) {
-    const std::uint8_t payload[1] = {code};
-    sendPacket(makePacket(localPlayerNumber_, MsgType::Steer, payload));
+    sendPacket(makeSteerPacket(localPlayerNumber_, static_cast<SteerCode>(code)));
 }
 
-void ClientSession::sendHit(std::uint16_t bulletId) {
-    std::uint8_t payload[2];
-    writeU16(payload, bulletId);
-    sendPacket(makePacket(localPlayerNumber_, MsgType::Hit, payload));
-}
+void ClientSession::sendHit(std::uint16_t bulletId) { sendPacket(makeHitPacket(localPlayerNumber_, bulletId)); }
 
 void ClientSession::sendChat(std::string_view text) {
-    const std::string line = formatChatLine(nameText(playerName_), text);
-    sendPacket(makePacket(localPlayerNumber_, MsgType::Chat,
-                          std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
+    sendPacket(makeChatPacket(localPlayerNumber_, formatChatLine(nameText(playerName_), text)));
 }
 
 }  // namespace kestrane

@@ -4,24 +4,24 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "common/packet.h"
 #include "common/packet_queue.h"
 #include "common/player_info.h"
+#include "common/protocol.h"
 #include "common/server_address.h"
+#include "platform/clock.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_event.h"
 
 namespace kestrane {
-
-inline constexpr std::uint16_t kServerPort = 5001;
-// The longest chat line every receiver holds whole.
-inline constexpr std::size_t kMaxChatLine = kPayloadCapacity;
 
 // Messages the connection shows the player (caption "Orvane Works").
 inline constexpr std::string_view kSocketStartupErrorText = "WSAStartup() Error";
@@ -29,6 +29,9 @@ inline constexpr std::string_view kSocketErrorText = "socket() Error";
 inline constexpr std::string_view kHostNotFoundText = "FIND Host Name Error In DNS";
 inline constexpr std::string_view kConnectErrorText = "Socket Connect Error";
 inline constexpr std::string_view kWrongServerText = "잘못된 서버를 지명하였습니다.";
+
+// The most bytes held for a server that is not reading; past it the connection is lost.
+inline constexpr std::size_t kMaxOutgoingBytes = 256 * 1024;
 
 // Draws a starting position; the default seeds the C library's generator with the time in
 // seconds, then draws x = rand() % 400 + 100 and y = rand() % 300 + 100.
@@ -43,11 +46,12 @@ StartPosition randomStartPosition();
 // receive thread. Several sessions may live in one process (tests, bots).
 //
 // Threads: every operation runs on the owner's (main) thread, except the receive thread,
-// which only reads the socket and appends to queue(). The queue and the socket are all
-// the two threads share.
+// which reads the socket, appends to queue() and flushes the outgoing buffer. The queue,
+// the socket and the outgoing buffer (under its mutex) are all the two threads share.
 class ClientSession {
 public:
-    ClientSession();
+    // `clock` times the wait for the welcome.
+    explicit ClientSession(GameClock clock = secondsSinceStart);
     ~ClientSession();  // stops the receive thread and closes the socket
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
@@ -59,8 +63,8 @@ public:
     // fresh socket ready for another try.
     bool connectToServer(std::string_view addressText);
     // Checks the attempt started by connectToServer, waiting at most `timeoutMs`.
-    // Connected: the socket is switched to blocking mode for the handshake and the receive
-    // thread. Failed: "Socket Connect Error" has been shown and a fresh socket is ready.
+    // Connected: the socket stays non-blocking for good. Failed: "Socket Connect Error" has
+    // been shown and a fresh socket is ready.
     ConnectStatus pollConnection(int timeoutMs = 0);
 
     // The join handshake: reads the 4-byte welcome (false when it cannot be read whole within
@@ -82,14 +86,26 @@ public:
     // Stops the receive thread and closes the socket.
     void stopNetwork();
 
-    // Sends, each one packet in one write with this session's player number as sender.
-    // They do nothing while there is no connection; failures are not reported.
+    // Sends, each one packet with this session's player number as sender. Nothing blocks:
+    // the bytes go into the outgoing buffer, in order, and out as far as the socket takes
+    // them at once; the rest follows with flushOutgoing(), or from the receive thread when
+    // the socket can take more. A buffer grown past kMaxOutgoingBytes (a server that has
+    // stopped reading) or a failed send ends the connection: the receive thread then queues
+    // ServerClosing as for any lost connection. They do nothing while there is no
+    // connection; failures are not reported.
     void sendHeaderOnly(MsgType type);
     void sendSteer(std::uint8_t code);
     void sendHit(std::uint16_t bulletId);
     // Sends "[name] text", cut to at most 51 bytes without splitting a two-byte character.
     void sendChat(std::string_view text);
     void sendPacket(const PacketRecord& record);
+    // Hands the socket as much of the outgoing buffer as it takes now, without waiting.
+    // The main loop calls it once per pass.
+    void flushOutgoing();
+    // Bytes sent but not yet taken by the socket.
+    std::size_t outgoingBytes() const;
+    // True once the connection has been given up because sending failed or fell too far behind.
+    bool sendingFailed() const { return sendingFailed_.load(); }
 
     // Called on the sending thread just before each packet is handed to the socket, with the
     // packet as it goes out (bots time the server's echo of their own packets from it: the
@@ -112,8 +128,13 @@ public:
 
 private:
     bool openSocket();
+    bool receiveWelcome(std::span<std::uint8_t> welcome, int timeoutMs);
     void receiveThreadMain();
+    // Both with outgoingMutex_ held.
+    void flushLocked();
+    void giveUpConnection();
 
+    GameClock clock_;
     TcpSocket socket_;
     std::uint8_t localPlayerNumber_ = 0;
     NameField playerName_;
@@ -122,9 +143,10 @@ private:
     std::thread receiveThread_;
     int receivePollMs_ = 10;
     std::function<void(const PacketRecord&)> sendListener_;
+    // Shared with the receive thread, which flushes when the socket can take more.
+    mutable std::mutex outgoingMutex_;
+    std::vector<std::uint8_t> outgoing_;  // guarded by outgoingMutex_
+    std::atomic<bool> sendingFailed_{false};
 };
-
-// The chat line "[name] text" as it is sent: at most kMaxChatLine bytes, whole characters.
-std::string formatChatLine(std::string_view name, std::string_view text);
 
 }  // namespace kestrane

@@ -5,7 +5,7 @@
 #include <cassert>
 
 #include "client/world/client_world.h"
-#include "common/packet.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
@@ -24,12 +24,6 @@ int findHitBullet(const ClientWorld& world, std::uint16_t id, std::uint8_t victi
         return bullet.id == id && bullet.owner != victim;
     });
     return found == bullets.end() ? findBulletRecord(world, id) : static_cast<int>(found - bullets.begin());
-}
-
-PacketRecord hitReport(std::uint8_t sender, std::uint16_t bulletId) {
-    std::uint8_t payload[2];
-    writeU16(payload, bulletId);
-    return makePacket(sender, MsgType::Hit, payload);
 }
 
 // Bullets of `kind` that `owner` has in the table.
@@ -96,23 +90,22 @@ int findBulletRecord(const ClientWorld& world, std::uint16_t id) {
 }
 
 bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std::uint8_t> payload) {
-    if (payload.size() < kFirePayloadSize) {
+    const std::optional<FirePayload> fire = decodeFire(payload);
+    if (!fire) {
         return false;
     }
-    const std::uint8_t kind = payload[kFireKindOffset];
-    if (kind != kShot && kind != kMine) {
+    if (fire->kind != kShot && fire->kind != kMine) {
         return false;  // no picture and no damage for it: a peer's bad value
     }
-    if (owner == 0 || bulletsInFlight(world, owner, kind) >= kMaxBulletsPerOwner[kind]) {
+    if (owner == 0 || bulletsInFlight(world, owner, fire->kind) >= kMaxBulletsPerOwner[fire->kind]) {
         if (owner == world.localPlayerNumber()) {
-            int& count = world.ownBulletCount[kind];
+            int& count = world.ownBulletCount[fire->kind];
             count = std::max(count - 1, 0);  // the frame tick counted it when it fired
         }
         return false;
     }
     BulletRecord bullet;
-    bullet.init(owner, readU16(&payload[kFireIdOffset]), readU16(&payload[kFireXOffset]),
-                readU16(&payload[kFireYOffset]), kind, payload[kFireDirectionOffset], world.sprites);
+    bullet.init(owner, fire->id, fire->x, fire->y, fire->kind, fire->direction, world.sprites);
     world.bulletRecords.push_back(bullet);
     return true;
 }
@@ -172,7 +165,7 @@ void stepBulletsAndHitTest(ClientWorld& world) {
     for (std::size_t i = world.bulletRecords.size(); i-- > 0;) {
         const BulletRecord& bullet = world.bulletRecords[i];
         if (bullet.owner != world.localPlayerNumber() && intersect(own.hitBox, bullet.box)) {
-            world.outbox.packets.push_back(hitReport(world.localPlayerNumber(), bullet.id));
+            world.outbox.packets.push_back(makeHitPacket(world.localPlayerNumber(), bullet.id));
         }
     }
 }

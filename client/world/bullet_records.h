@@ -8,15 +8,11 @@
 #include <span>
 
 #include "client/world/sprite_sizes.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
 struct ClientWorld;
-
-// Bullet kinds, carried in the Fire message.
-inline constexpr std::uint8_t kShot = 0;  // Space: flies straight ahead
-inline constexpr std::uint8_t kMine = 1;  // left Alt: laid behind the player, never moves
-inline constexpr int kBulletKindCount = 2;
 
 // Bullet sprite layout: frames 0..2 animate a shot, 3..5 a mine.
 inline constexpr int kBulletFramesPerKind = 3;

@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "client/net/client_session.h"
 #include "client/world/client_world.h"
+#include "common/protocol.h"
 #include "common/text.h"
-#include "platform/text_encoding.h"
 
 namespace kestrane {
 
@@ -17,12 +16,6 @@ namespace {
 constexpr std::size_t kChatLineFrame = 3;
 
 bool isControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
-
-// "[name] text" from `sender`, as every player receives it.
-PacketRecord makeChatPacket(std::uint8_t sender, std::string_view name, std::string_view text) {
-    const std::string line = formatChatLine(name, text);
-    return makePacket(sender, MsgType::Chat, std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
-}
 
 }  // namespace
 
@@ -52,11 +45,10 @@ std::size_t ChatBox::previousCharacter(std::size_t offset) const {
     return start;
 }
 
-void ChatBox::textInput(std::string_view utf8) {
+void ChatBox::textInput(std::string_view typed) {
     if (!chatActive_) {
         return;
     }
-    const std::string typed = utf8ToCp949(utf8);
     const std::size_t room = capacity();
     std::size_t at = 0;
     while (at < typed.size()) {
@@ -83,7 +75,8 @@ bool ChatBox::keyDown(ChatKey key) {
         case ChatKey::Enter:
             // Sent from the box itself, so a character typed since the last frame is not lost.
             refreshChatText();
-            world_->outbox.packets.push_back(makeChatPacket(world_->localNumber, nameText(world_->playerName), chatTextView()));
+            world_->outbox.packets.push_back(
+                makeChatPacket(world_->localNumber, formatChatLine(nameText(world_->playerName), chatTextView())));
             close();
             break;
         case ChatKey::Escape:

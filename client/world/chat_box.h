@@ -35,10 +35,10 @@ public:
     void setFocus() { chatActive_ = true; }
     bool chatActive() const { return chatActive_; }
 
-    // Typed text as UTF-8 (from the platform's text input); stored as code page 949 at the
-    // caret. Characters without a code page 949 form become '?'; control characters are left
-    // out. Ignored while the box is closed.
-    void textInput(std::string_view utf8);
+    // Typed text in code page 949 (the platform's text input converts what the player types,
+    // a character without a code page 949 form arriving as '?'), inserted at the caret;
+    // control characters are left out. Ignored while the box is closed.
+    void textInput(std::string_view cp949);
     // An editing key. Enter sends "[name] text" and closes the box, Escape closes it without
     // sending; Backspace and Delete remove the whole character before or after the caret;
     // Left, Right, Home and End move the caret. False when the box is closed (nothing done).

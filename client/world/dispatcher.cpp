@@ -1,24 +1,16 @@
 // dispatcher.cpp -- one handler per message type.
 #include "client/world/dispatcher.h"
 
-#include <cstddef>
-
 #include "client/world/client_world.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
 namespace {
 
-// Payload bytes each message needs before it may be read.
-constexpr std::size_t kSteerPayloadSize = 1;
-constexpr std::size_t kSetPositionPayloadSize = 4;
-constexpr std::size_t kHitPayloadSize = 2;
-
-bool carries(const PacketRecord& record, std::size_t bytes) { return record.payloadBytes().size() >= bytes; }
-
 void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record) {
     world.outbox.sounds.push_back(kSoundJoined);
-    addPlayerRecord(world, sender, PlayerInfo::decode(record.payloadBytes()));
+    addPlayerRecord(world, sender, *decodePlayerInfo(record));
     // Alone, the game runs at once; otherwise it waits for everyone's state and the Resume.
     world.worldRunning = world.playerRecords.size() == 1;
     if (sender == world.localPlayerNumber()) {
@@ -37,41 +29,38 @@ void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record)
 }  // namespace
 
 void applyPacket(ClientWorld& world, const PacketRecord& record) {
+    // Unused codes, and packets too short for what their code carries, change nothing.
+    if (!payloadReadable(record)) {
+        return;
+    }
     const std::uint8_t sender = record.header.sender;
-    const std::span<const std::uint8_t> payload = record.payloadBytes();
     switch (record.msgType()) {
         case MsgType::Join:
-            if (carries(record, PlayerInfo::kEncodedSize)) {
-                onJoin(world, sender, record);
-            }
+            onJoin(world, sender, record);
             break;
         case MsgType::Resume:
             world.worldRunning = true;
             break;
         case MsgType::Chat:
-            appendChatLine(world, payload);
+            appendChatLine(world, record.payloadBytes());
             break;
         case MsgType::Leave:
             removePlayerRecord(world, sender);
             break;
         case MsgType::Steer:
-            if (carries(record, kSteerPayloadSize)) {
-                steerPlayer(world, sender, payload[0]);
-            }
+            steerPlayer(world, sender, *decodeSteer(record));
             break;
         case MsgType::Stop:
             stopPlayer(world, sender);
             break;
         case MsgType::PlayerState:
-            if (carries(record, PlayerInfo::kEncodedSize)) {
-                applyPlayerState(world, sender, PlayerInfo::decode(payload));
-            }
+            applyPlayerState(world, sender, *decodePlayerInfo(record));
             break;
-        case MsgType::SetPosition:
-            if (carries(record, kSetPositionPayloadSize)) {
-                setPlayerPosition(world, sender, readI16(&payload[0]), readI16(&payload[2]));
-            }
+        case MsgType::SetPosition: {
+            const PositionPayload position = *decodeSetPosition(record);
+            setPlayerPosition(world, sender, position.x, position.y);
             break;
+        }
         case MsgType::Tick:
             stepPlayers(world);
             stepBulletsAndHitTest(world);
@@ -81,12 +70,10 @@ void applyPacket(ClientWorld& world, const PacketRecord& record) {
             world.outbox.pictures.push_back(kServerClosedPicture);
             break;
         case MsgType::Fire:
-            addBulletRecord(world, sender, payload);
+            addBulletRecord(world, sender, record.payloadBytes());
             break;
         case MsgType::Hit:
-            if (carries(record, kHitPayloadSize)) {
-                applyHit(world, sender, readU16(&payload[0]));
-            }
+            applyHit(world, sender, *decodeHit(record));
             break;
         default:
             break;

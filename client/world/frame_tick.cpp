@@ -9,10 +9,7 @@ namespace {
 
 void send(ClientWorld& world, const PacketRecord& packet) { world.outbox.packets.push_back(packet); }
 
-void sendSteer(ClientWorld& world, SteerCode code) {
-    const std::uint8_t payload[1] = {static_cast<std::uint8_t>(code)};
-    send(world, makePacket(world.localPlayerNumber(), MsgType::Steer, payload));
-}
+void sendSteer(ClientWorld& world, SteerCode code) { send(world, makeSteerPacket(world.localPlayerNumber(), code)); }
 
 // F10 stands the player up again with full energy.
 void downedFrame(ClientWorld& world) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "client/world/client_world.h"
-#include "common/packet.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
@@ -211,7 +211,7 @@ void sendOwnState(ClientWorld& world) {
     if (own == nullptr) {
         return;
     }
-    world.outbox.packets.push_back(makePacket(world.localPlayerNumber(), MsgType::PlayerState, own->info().encode()));
+    world.outbox.packets.push_back(makePlayerInfoPacket(world.localPlayerNumber(), MsgType::PlayerState, own->info()));
 }
 
 }  // namespace kestrane

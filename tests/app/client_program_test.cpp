@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/player_info.h"
+#include "common/protocol.h"
 #include "platform/text_encoding.h"
 #include "tests/support/child_process.h"
 #include "tests/app/tap_proxy.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/packet.h"
+#include "common/protocol.h"
 #include "common/player_info.h"
 
 namespace kestrane {
@@ -96,14 +97,65 @@ TEST(NameFields, LongNamesAreCutWithoutSplittingATwoByteCharacter) {
     EXPECT_EQ(nameText(makeNameField(std::string(25, 'b'))), std::string(20, 'b'));
 }
 
-TEST(MessageCatalogue, ServerAcceptsExactlyTheClientMessages) {
-    std::vector<int> accepted;
-    for (int type = 0; type < 256; ++type) {
-        if (isClientMessage(static_cast<std::uint8_t>(type))) {
-            accepted.push_back(type);
+TEST(MessageCatalogue, RowsMatchTheCodesAndTheServerRelaysOnlyPlayersMessages) {
+    std::vector<int> known;
+    std::vector<int> relayed;
+    for (int code = 0; code < 256; ++code) {
+        const MessageSpec* spec = findMessage(static_cast<std::uint8_t>(code));
+        if (spec == nullptr) {
+            continue;
+        }
+        known.push_back(code);
+        EXPECT_EQ(static_cast<int>(spec->type), code) << spec->name;
+        EXPECT_EQ(spec->relayed, spec->sender == MessageSender::Client) << spec->name;
+        if (relayedByServer(static_cast<std::uint8_t>(code))) {
+            relayed.push_back(code);
         }
     }
-    EXPECT_EQ(accepted, (std::vector<int>{1, 4, 5, 6, 7, 8, 9, 21, 22}));
+    EXPECT_EQ(known, (std::vector<int>{0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 21, 22}));
+    EXPECT_EQ(relayed, (std::vector<int>{1, 4, 5, 6, 7, 8, 9, 21, 22}));
+    EXPECT_EQ(findMessage(static_cast<std::uint8_t>(MsgType::Hit))->name, "Hit");
+}
+
+// Every encoder writes exactly the bytes its row asks a receiver to wait for, one byte fewer
+// is not readable, and the decoder gives back what went in.
+TEST(MessageCatalogue, EncodersFillTheirRowAndDecodersReadThemBack) {
+    PlayerInfo info;
+    info.energy = 77;
+    info.x = -5;
+    const PacketRecord join = makePlayerInfoPacket(4, MsgType::Join, info);
+    const PacketRecord steer = makeSteerPacket(4, SteerCode::TurnLeft);
+    const PacketRecord place = makeSetPositionPacket(4, 800, -10);
+    const PacketRecord hit = makeHitPacket(4, 0x165);
+    const PacketRecord fire = makeFirePacket(4, 9, 302, 65533, kMine, 6);
+
+    EXPECT_EQ(bytesOf(steer), (std::vector<std::uint8_t>{0xAA, 4, 6, 1, 6}));
+    EXPECT_EQ(bytesOf(place), (std::vector<std::uint8_t>{0xAA, 4, 9, 4, 0x20, 0x03, 0xF6, 0xFF}));
+    EXPECT_EQ(bytesOf(hit), (std::vector<std::uint8_t>{0xAA, 4, 22, 2, 0x65, 0x01}));
+    EXPECT_EQ(bytesOf(fire), (std::vector<std::uint8_t>{0xAA, 4, 21, 8, 9, 0, 0x2E, 0x01, 0xFD, 0xFF, 1, 6}));
+
+    for (const PacketRecord& record : {join, steer, place, hit, fire}) {
+        const MessageSpec* spec = findMessage(record.header.type);
+        ASSERT_NE(spec, nullptr);
+        EXPECT_EQ(record.header.length, spec->minPayload) << spec->name;
+        EXPECT_TRUE(payloadReadable(record)) << spec->name;
+        PacketRecord cut = record;
+        --cut.header.length;
+        EXPECT_FALSE(payloadReadable(cut)) << spec->name;
+    }
+    EXPECT_EQ(decodePlayerInfo(join)->x, -5);
+    EXPECT_EQ(*decodeSteer(steer), static_cast<std::uint8_t>(SteerCode::TurnLeft));
+    EXPECT_EQ(decodeSetPosition(place)->y, -10);
+    EXPECT_EQ(*decodeHit(hit), 0x165);
+    const FirePayload shot = *decodeFire(fire);
+    EXPECT_EQ(std::vector<int>({shot.id, shot.x, shot.y, shot.kind, shot.direction}),
+              std::vector<int>({9, 302, 65533, kMine, 6}));
+    PacketRecord stamped = fire;
+    stampFireId(stamped, 101);
+    EXPECT_EQ(decodeFire(stamped)->id, 101);
+    EXPECT_FALSE(decodeFire(std::span(fire.payload).first(kFirePayloadSize - 1)));
+    EXPECT_TRUE(payloadReadable(makePacket(4, MsgType::Chat)));
+    EXPECT_FALSE(payloadReadable(makePacket(4, static_cast<MsgType>(200))));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "common/protocol.h"
 #include "server/server_texts.h"
 #include "tests/hardening/chorus.h"
 

@@ -219,6 +219,58 @@ TEST_F(SessionOnPair, LongChatLineIsCutToFiftyOneBytesOnAWholeCharacter) {
     EXPECT_EQ(readBytes(peer, 4)[3], 50);
 }
 
+// A server that stops reading: sends never wait, what the socket cannot take waits in order,
+// and a backlog past its bound ends the connection the way a vanished server does.
+TEST_F(SessionOnPair, ServerThatStopsReadingNeitherBlocksNorReordersSends) {
+    session.startReceiveThread();
+    auto numbered = [](std::uint32_t n) {
+        std::uint8_t payload[4];
+        writeU32(payload, n);
+        return makePacket(3, MsgType::Chat, payload);
+    };
+    std::uint32_t sent = 0;
+    while (session.outgoingBytes() == 0 && sent < 100000) {
+        session.sendPacket(numbered(sent++));
+    }
+    ASSERT_GT(session.outgoingBytes(), 0u) << "the socket never filled";
+    for (int i = 0; i < 100; ++i) {
+        session.sendPacket(numbered(sent++));  // behind the backlog, still in order
+    }
+
+    PacketStreamReader reader;
+    PacketQueue arrived;
+    std::uint32_t expected = 0;
+    std::uint8_t buffer[4096];
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (expected < sent && std::chrono::steady_clock::now() < deadline) {
+        session.flushOutgoing();
+        const long n = peer.receive(buffer, /*dontWait=*/true);
+        if (n <= 0) {
+            peer.waitReadable(10);
+            continue;
+        }
+        reader.feed(std::span(buffer, static_cast<std::size_t>(n)), arrived);
+        while (const std::optional<PacketRecord> record = arrived.takeFront()) {
+            ASSERT_EQ(readU32(record->payload.data()), expected++);
+        }
+    }
+    EXPECT_EQ(expected, sent);
+    EXPECT_EQ(session.outgoingBytes(), 0u);
+    EXPECT_TRUE(session.queue().empty());
+
+    // Now it never reads again: the backlog grows to its bound, and the connection is lost.
+    while (!session.sendingFailed() && sent < 200000) {
+        session.sendPacket(numbered(sent++));
+        ASSERT_LE(session.outgoingBytes(), kMaxOutgoingBytes + kRecordSize);
+    }
+    ASSERT_TRUE(session.sendingFailed());
+    session.sendHeaderOnly(MsgType::Stop);  // goes nowhere now
+    EXPECT_EQ(session.outgoingBytes(), 0u);
+    session.queue().waitUntilNotEmpty(std::chrono::steady_clock::now() + 5s);
+    ASSERT_EQ(session.queue().size(), 1u);
+    EXPECT_EQ(session.queue().takeFront()->msgType(), MsgType::ServerClosing);
+}
+
 TEST_F(SessionOnPair, IdleReceiveThreadNeverReadsAndStopsPromptly) {
     session.startReceiveThread();
     std::this_thread::sleep_for(150ms);

@@ -1,6 +1,7 @@
 // The chat history on screen, the typed line with its caret, and the chat box's editing.
 #include <gtest/gtest.h>
 
+#include "platform/text_encoding.h"
 #include "tests/world/world_fixture.h"
 
 namespace kestrane::testing {
@@ -133,7 +134,7 @@ TEST(ChatBox, EditsWholeKoreanCharactersAndStopsWhereTheLineWouldBeCut) {
     TestClient client(1, "kim");
     ChatBox& box = client.world.chatBox;
     box.setFocus();
-    box.textInput("a한글b");  // code page 949: 'a', two two-byte characters, 'b'
+    box.textInput(utf8ToCp949("a한글b"));  // code page 949: 'a', two two-byte characters, 'b'
     EXPECT_EQ(box.text(), "a\xC7\xD1\xB1\xDB" "b");
     box.keyDown(ChatKey::Left);
     box.keyDown(ChatKey::Backspace);  // the whole second character
@@ -150,7 +151,7 @@ TEST(ChatBox, EditsWholeKoreanCharactersAndStopsWhereTheLineWouldBeCut) {
 
     // "[kim] " leaves 45 bytes of a 51-byte line: a two-byte character that would split is refused.
     ASSERT_EQ(box.capacity(), 45u);
-    box.textInput(std::string(40, 'z') + "가나");
+    box.textInput(std::string(40, 'z') + utf8ToCp949("가나"));
     EXPECT_EQ(box.text().size(), 44u);
     box.textInput("z");
     box.keyDown(ChatKey::Enter);
