@@ -3,10 +3,9 @@
 
 #include <SDL.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
-#include <thread>
 
 #include "client/app/login_dialog.h"
 #include "client/app/login_window.h"
@@ -207,13 +206,29 @@ int ClientApp::shutDown() {
     SDL_HideWindow(window_.get());
     SDL_StopTextInput();
     session_.sendHeaderOnly(MsgType::Leave);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kLeaveGraceMs));
+    waitOutLeaveGrace();
     session_.stopReceiveThread();
     session_.stopNetwork();
     session_.queue().setPushListener({});
     session_.queue().clear();
     clearWorld(*world_);
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
+}
+
+void ClientApp::waitOutLeaveGrace() {
+    const double end = secondsSinceStart() + kLeaveGraceMs / 1000.0;
+    for (double now = secondsSinceStart(); now < end; now = secondsSinceStart()) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event) != 0) {
+            // Nothing changes now: a second close request, keys and packets' wake-ups go unheeded.
+        }
+        session_.flushOutgoing();
+        if (frameTimer_.due(kFrameSlot, framePeriod)) {
+            showFrame(*world_, media_);
+        }
+        const double untilFrame = std::min(end - now, static_cast<double>(framePeriod));
+        SDL_WaitEventTimeout(nullptr, std::max(waitMilliseconds(untilFrame), 1));
+    }
 }
 
 // --- The main loop's side ---
