@@ -47,7 +47,7 @@ Bot::Bot(int index, std::string_view cp949Name, std::uint64_t seed, BotLog& log,
     : index_(index),
       log_(log),
       clock_(std::move(clock)),
-      world_(session_, media_),
+      world_(),
       brain_(seed),
       placement_(seed ^ kPlacementStream),
       frameTimer_(clock_) {
@@ -70,6 +70,7 @@ Bot::~Bot() { shutdown(); }
 bool Bot::loadArtwork(const std::filesystem::path& directory) {
     const bool players = loadSpriteSet((directory / kPlayerSpriteFile).string(), media_.playerSprites);
     const bool bullets = loadSpriteSet((directory / kBulletSpriteFile).string(), media_.bulletSprites);
+    world_.sprites = media_.spriteSizes();
     return players && bullets;
 }
 
@@ -105,6 +106,7 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
         session_.stopNetwork();
         return false;
     }
+    world_.setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     setPhase(BotPhase::Joining);
     // Packets wake the receive thread at once; the periodic look is only a fallback, and a
     // short one for hundreds of bots is thousands of idle wake-ups a second.
@@ -140,6 +142,7 @@ bool Bot::dispatchOne() {
     }
     const double arrivedAt = arrivals_.takeFor(secondsSinceStart());
     applyPacket(world_, *record);
+    sendOutbox();
     queue.popFront();
     observe(*record, arrivedAt);
     return true;
@@ -194,13 +197,21 @@ void Bot::observe(const PacketRecord& record, double arrivedAt) {
 
 void Bot::runFrame() {
     ++counters_.frames;
-    media_.keyboard.setKeyState(brain_.think(world_));
+    const KeyState keys = brain_.think(world_);
     const bool wasDown = world_.localDead;
-    frameTick(world_);
+    frameTick(world_, keys);
+    sendOutbox();
     if (wasDown && !world_.localDead) {
         ++counters_.respawns;
         log_.line(label() + ": respawned");
     }
+}
+
+void Bot::sendOutbox() {
+    for (const PacketRecord& packet : world_.outbox.packets) {
+        session_.sendPacket(packet);
+    }
+    world_.outbox.clear();  // nothing to hear or see
 }
 
 void Bot::leave() {

@@ -132,6 +132,8 @@ private:
     bool dispatchOne();
     void observe(const PacketRecord& record, double arrivedAt);
     void runFrame();
+    // Sends what the world asked to send; its sounds and pictures go unheard and unseen.
+    void sendOutbox();
     void setPhase(BotPhase phase);
     void publishStatus(bool worldStopped);
 
@@ -139,7 +141,7 @@ private:
     BotLog& log_;
     FrameTimer::Clock clock_;
     ClientSession session_;
-    ClientMedia media_;
+    ClientMedia media_;  // only the sprite sets: their sizes decide where shots start and hit
     ClientWorld world_;
     BotBrain brain_;
     BotRandom placement_;

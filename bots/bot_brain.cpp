@@ -8,6 +8,7 @@
 #include "client/world/chat_box.h"
 #include "client/world/client_world.h"
 #include "client/world/player_records.h"
+#include "platform/text_encoding.h"
 
 namespace kestrane {
 
@@ -273,7 +274,7 @@ void BotBrain::chat(ClientWorld& world) {
     }
     if (chatTyped_ < chatText_.size()) {
         const std::size_t length = utf8Length(static_cast<unsigned char>(chatText_[chatTyped_]));
-        box.textInput(std::string_view(chatText_).substr(chatTyped_, length));
+        box.textInput(utf8ToCp949(std::string_view(chatText_).substr(chatTyped_, length)));
         chatTyped_ += length;
         nextCharacterAt_ = frame_ + random_.between(kTypingMinFrames, kTypingMaxFrames);
     } else if (!isDown(F1)) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "client/media/keyboard.h"
+#include "client/world/key_snapshot.h"
 
 namespace kestrane {
 

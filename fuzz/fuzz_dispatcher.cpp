@@ -1,8 +1,8 @@
 // fuzz_dispatcher.cpp -- any byte stream from "the server" into a whole client: the stream
-// reader queues the packets, the dispatcher applies them to a real world with headless media
-// and the game's artwork, and frames run with keys held, as in the main loop. After every
-// packet the world must stay within its tables, and everything the client sends back must be
-// a well-formed message of its own.
+// reader queues the packets, the dispatcher applies them to a real world, its outbox is carried
+// out with headless media and the game's artwork, and frames run with keys held and are drawn,
+// as in the main loop. After every packet the world must stay within its tables and bounds,
+// and everything the client sends back must be a well-formed message of its own.
 //
 // Input: byte 0 the local player number, bytes 1 and 2 the keys held in even and odd frames
 // (bits: Space, left Alt, Up, Down, Left, Right, F10, F1), then the stream. A frame runs after
@@ -18,6 +18,7 @@
 #include "client/world/client_world.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
+#include "client/world/world_drawing.h"
 #include "common/stream_reader.h"
 #include "fuzz/fuzz_support.h"
 
@@ -44,26 +45,30 @@ ClientMedia& sharedMedia() {
     return instance->media;
 }
 
-void holdKeys(KeyboardDevice& keyboard, std::uint8_t bits) {
-    keyboard.setKeyState({});
+KeyState heldKeys(std::uint8_t bits) {
+    KeyState keys{};
     for (std::size_t bit = 0; bit < kKeyBits.size(); ++bit) {
-        keyboard.setKeyDown(kKeyBits[bit], (bits >> bit) & 1);
+        setKeyDown(keys, kKeyBits[bit], (bits >> bit) & 1);
     }
+    return keys;
 }
 
 // Whatever the world holds after any packet.
 void checkWorld(const ClientWorld& world) {
-    const ClientMedia& media = world.media;
+    FUZZ_CHECK(world.playerRecords.size() <= 255, "the players table holds at most 255 records");
+    std::array<bool, 256> numberSeen{};
     for (const PlayerRecord& player : world.playerRecords) {
-        FUZZ_CHECK(player.sprites == &media.playerSprites, "players draw from the player set");
+        FUZZ_CHECK(player.number != 0 && !numberSeen[player.number], "each player number is in the table once");
+        numberSeen[player.number] = true;
         FUZZ_CHECK(player.safeFrame() < kWalkFrameCount, "a player's picture is one of the walking frames");
-        FUZZ_CHECK(player.spriteFrame() != nullptr, "a player's picture is inside the player set");
         FUZZ_CHECK(player.animCounter <= 2, "the animation gate counts to two");
         FUZZ_CHECK(player.speed == kPlayerSpeed, "players walk at one speed");
     }
+    std::array<std::array<int, kBulletKindCount>, 256> perOwner{};
     for (const BulletRecord& bullet : world.bulletRecords) {
         FUZZ_CHECK(bullet.kind == kShot || bullet.kind == kMine, "only shots and mines are stored");
-        FUZZ_CHECK(bullet.sprites == &media.bulletSprites, "bullets draw from the bullet set");
+        FUZZ_CHECK(++perOwner[bullet.owner][bullet.kind] <= kMaxBulletsPerOwner[bullet.kind],
+                   "no owner has more than twice the fire limit in flight");
         FUZZ_CHECK(bullet.frame < bulletNextFrame.size(), "a bullet's picture is inside the bullet set");
         FUZZ_CHECK(bullet.frame / kBulletFramesPerKind == bullet.kind, "a bullet shows its own kind's pictures");
         FUZZ_CHECK(bullet.speed == (bullet.kind == kShot ? kShotSpeed : 0), "shots fly, mines lie still");
@@ -138,22 +143,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ClientSession session;
     session.setPlayerName("fuzz");
     session.adopt(std::move((*ends)[0]), localNumber);
-    ClientWorld world(session, media, [] { return 0.0; });
-    media.keyboard.setKeyState({});
+    ClientWorld world([] { return 0.0; });
+    world.setLocalPlayer(localNumber, session.playerName());
+    world.sprites = media.spriteSizes();
+    const auto carryOut = [&] {
+        for (const PacketRecord& packet : world.outbox.packets) {
+            session.sendPacket(packet);
+        }
+        world.outbox.packets.clear();
+        playEffects(world.outbox, media);
+    };
 
     PacketStreamReader incoming;
     PacketStreamReader outgoing;
     std::size_t frames = 0;
     const auto runFrame = [&] {
-        holdKeys(media.keyboard, keys[frames++ % keys.size()]);
-        frameTick(world);
+        frameTick(world, heldKeys(keys[frames++ % keys.size()]), [&] { showFrame(world, media); });
+        carryOut();
         checkWorld(world);
         checkSent(server, outgoing, localNumber);
     };
     for (std::span<const std::uint8_t> rest = stream; !rest.empty();) {
         rest = rest.subspan(incoming.readPacket(rest, session.queue()));
         while (const std::optional<PacketRecord> record = session.queue().front()) {
-            dispatchNextPacket(world);
+            dispatchNextPacket(world, session.queue());
+            carryOut();
             checkWorld(world);
             checkSent(server, outgoing, localNumber);
             if (record->msgType() == MsgType::Tick || record->msgType() == MsgType::ServerClosing) {

@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "client/media/client_media.h"
 #include "client/world/client_world.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
+#include "client/world/world_drawing.h"
 #include "platform/text_encoding.h"
 
 namespace kestrane {
@@ -66,30 +68,29 @@ void buildScene(ClientWorld& world, bool localDown) {
     for (int tick = 0; tick < 6; ++tick) {
         applyPacket(world, makePacket(0, MsgType::Tick));
     }
+    world.outbox.clear();
     if (localDown) {
         world.localDead = true;
         localPlayerRecord(world)->energy = 0;
     }
     world.chatBox.setFocus();
-    world.chatBox.textInput("다들 준비됐나요? ready");
+    world.chatBox.textInput(utf8ToCp949("다들 준비됐나요? ready"));
 }
 
 // Frames of a busy scene, timed: drawing everything and reading the keys, as the client does
 // 30 times a second.
-void timeFrames(ClientWorld& world, double& now, int frames) {
+void timeFrames(ClientWorld& world, ClientMedia& media, double& now, int frames) {
     const auto start = std::chrono::steady_clock::now();
     for (int frame = 0; frame < frames; ++frame) {
         now += 0.2;
-        frameTick(world);
+        frameTick(world, KeyState{}, [&] { showFrame(world, media); });
+        world.outbox.clear();
     }
     const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
     std::printf("%d frames: %.1f us per frame (the frame period is 33333 us)\n", frames, spent.count() / frames);
 }
 
 int run(const std::filesystem::path& data, bool localDown, int timedFrames, const std::string& out) {
-    ClientSession session;
-    session.adopt(TcpSocket{}, kLocalNumber);  // no server: sends go nowhere
-    session.setPlayerName(utf8ToCp949("플레이어"));
     ClientMedia media;
     if (!media.display.initOffscreen()) {
         std::fprintf(stderr, "render-frame: no offscreen display\n");
@@ -98,11 +99,15 @@ int run(const std::filesystem::path& data, bool localDown, int timedFrames, cons
     const bool loaded = media.loadArtwork(data);
     // A clock that moves a fifth of a second per frame, so the caret shows in every frame.
     double now = 0;
-    ClientWorld world(session, media, [&now] { return now; });
+    ClientWorld world([&now] { return now; });
+    world.setLocalPlayer(kLocalNumber, makeNameField(utf8ToCp949("플레이어")));
+    world.sprites = media.spriteSizes();
     buildScene(world, localDown);
+    // No server: what the world would send goes nowhere.
     for (int frame = 0; frame < 8; ++frame) {
         now += 0.2;
-        frameTick(world);
+        frameTick(world, KeyState{}, [&] { showFrame(world, media); });
+        world.outbox.clear();
     }
     if (!media.display.saveScreenshot(out)) {
         std::fprintf(stderr, "render-frame: cannot write %s\n", out.c_str());
@@ -111,7 +116,7 @@ int run(const std::filesystem::path& data, bool localDown, int timedFrames, cons
     std::printf("%s: %zu players, %zu bullets, %zu chat lines%s\n", out.c_str(), world.playerRecords.size(),
                 world.bulletRecords.size(), world.chatLines.size(), loaded ? "" : " (some artwork missing)");
     if (timedFrames > 0) {
-        timeFrames(world, now, timedFrames);
+        timeFrames(world, media, now, timedFrames);
     }
     return loaded ? 0 : 1;
 }

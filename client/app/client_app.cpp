@@ -3,16 +3,16 @@
 
 #include <SDL.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
-#include <thread>
 
 #include "client/app/login_dialog.h"
 #include "client/app/login_window.h"
 #include "client/app/main_window.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
+#include "client/world/world_drawing.h"
 #include "platform/message_box.h"
 #include "platform/png_writer.h"
 #include "platform/text_encoding.h"
@@ -97,7 +97,8 @@ int ClientApp::run() {
         return kExitFailed;
     }
     media_.sound.init();  // without sound the game plays silently
-    world_.emplace(session_, media_);  // with it the hidden chat box
+    world_.emplace();  // with it the hidden chat box
+    world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
     const WindowMode mode = options_.windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
@@ -111,6 +112,7 @@ int ClientApp::run() {
         media_.keyboard.create(window_.get(), media_.input);  // a script sets the key states itself
     }
     media_.loadArtwork();  // each missing file has said so and leaves its part undrawn
+    world_->sprites = media_.spriteSizes();
 
     SDL_StopTextInput();  // on only while the chat box has the keyboard
     textInputOn_ = false;
@@ -204,13 +206,29 @@ int ClientApp::shutDown() {
     SDL_HideWindow(window_.get());
     SDL_StopTextInput();
     session_.sendHeaderOnly(MsgType::Leave);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kLeaveGraceMs));
+    waitOutLeaveGrace();
     session_.stopReceiveThread();
     session_.stopNetwork();
     session_.queue().setPushListener({});
-    clearPacketQueue(*world_);
+    session_.queue().clear();
     clearWorld(*world_);
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
+}
+
+void ClientApp::waitOutLeaveGrace() {
+    const double end = secondsSinceStart() + kLeaveGraceMs / 1000.0;
+    for (double now = secondsSinceStart(); now < end; now = secondsSinceStart()) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event) != 0) {
+            // Nothing changes now: a second close request, keys and packets' wake-ups go unheeded.
+        }
+        session_.flushOutgoing();
+        if (frameTimer_.due(kFrameSlot, framePeriod)) {
+            showFrame(*world_, media_);
+        }
+        const double untilFrame = std::min(end - now, static_cast<double>(framePeriod));
+        SDL_WaitEventTimeout(nullptr, std::max(waitMilliseconds(untilFrame), 1));
+    }
 }
 
 // --- The main loop's side ---
@@ -231,9 +249,20 @@ void ClientApp::waitForEvent(int timeoutMs) {
     }
 }
 
-void ClientApp::dispatchNextPacket() { kestrane::dispatchNextPacket(*world_); }
+void ClientApp::dispatchNextPacket() {
+    kestrane::dispatchNextPacket(*world_, session_.queue());
+    carryOut();
+}
 
-bool ClientApp::packetWaiting() const { return !world_->session.queue().empty(); }
+bool ClientApp::packetWaiting() const { return !session_.queue().empty(); }
+
+void ClientApp::carryOut() {
+    for (const PacketRecord& packet : world_->outbox.packets) {
+        session_.sendPacket(packet);
+    }
+    world_->outbox.packets.clear();
+    playEffects(world_->outbox, media_);
+}
 
 bool ClientApp::frameDue() {
     if (!frameTimer_.due(kFrameSlot, framePeriod)) {
@@ -251,7 +280,11 @@ void ClientApp::frameTick() {
     if (script_) {
         script_->step(*this);
     }
-    kestrane::frameTick(*world_);
+    if (!world_->chatBox.chatActive()) {
+        media_.keyboard.poll();  // while the box is open it has the keys
+    }
+    kestrane::frameTick(*world_, media_.keyboard.keyState(), [this] { showFrame(*world_, media_); });
+    carryOut();
     followChatFocus();
     for (const std::string& file : scriptScreenshots_) {
         if (saveScreenshot(file)) {
@@ -287,7 +320,7 @@ void ClientApp::handleEvent(const SDL_Event& event) {
             handleKey(event.key);
             break;
         case SDL_TEXTINPUT:
-            world_->chatBox.textInput(event.text.text);  // ignored while the box is closed
+            world_->chatBox.textInput(utf8ToCp949(event.text.text));  // ignored while the box is closed
             break;
         default:
             break;
@@ -312,6 +345,7 @@ void ClientApp::handleKey(const SDL_KeyboardEvent& key) {
     }
     if (const std::optional<ChatKey> chatKey = chatKeyFor(code)) {
         world_->chatBox.keyDown(*chatKey);
+        carryOut();  // Enter has put the line into the outbox
         followChatFocus();
     }
 }

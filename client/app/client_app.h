@@ -64,6 +64,10 @@ private:
     void leaveAfterFailure();
     void startReceiving();
     int shutDown();
+    // The Leave's grace period, with the window still served: its events are taken, what
+    // waits for the server is flushed, and the last state of the world is drawn and shown
+    // every frame period.
+    void waitOutLeaveGrace();
 
     // MainLoopHost
     bool handleWaitingEvent() override;
@@ -72,9 +76,12 @@ private:
     bool packetWaiting() const override;
     bool frameDue() override;
     void frameTick() override;
+    void flushOutgoing() override { session_.flushOutgoing(); }
     double secondsUntilFrame() const override;
     void waitForEvent(int timeoutMs) override;
 
+    // Sends the world's outbox through the session and plays and shows its effects.
+    void carryOut();
     void handleEvent(const SDL_Event& event);
     void handleKey(const SDL_KeyboardEvent& key);
     void followChatFocus();

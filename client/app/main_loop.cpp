@@ -30,6 +30,7 @@ void runMainLoop(MainLoopHost& host) {
         if (host.frameDue()) {
             host.frameTick();
         }
+        host.flushOutgoing();
         if (host.quitRequested() || host.packetWaiting()) {
             continue;
         }

@@ -20,6 +20,9 @@ public:
     // Asks the frame timer whether a frame is due (re-arming it when it is).
     virtual bool frameDue() = 0;
     virtual void frameTick() = 0;
+    // Hands the connection what waits for the server, without waiting (sends never block the
+    // game; a server that has stopped reading only lets the buffer grow).
+    virtual void flushOutgoing() {}
     // Seconds until the frame timer will next answer yes; 0 or less when it would now.
     virtual double secondsUntilFrame() const = 0;
     // Blocks for at most `timeoutMs` until a window event arrives (a queued packet posts one
@@ -28,9 +31,10 @@ public:
 };
 
 // The main loop, until quitRequested(). Each pass: a waiting window event is handled first
-// and nothing else; otherwise one queued packet is applied and, when the frame timer is due,
-// one frame runs. When no packet waits afterwards the thread sleeps until the next window
-// event, packet or frame deadline, so an idle client uses no processor time.
+// and nothing else; otherwise one queued packet is applied, when the frame timer is due one
+// frame runs, and the outgoing buffer is flushed. When no packet waits afterwards the thread
+// sleeps until the next window event, packet or frame deadline, so an idle client uses no
+// processor time.
 void runMainLoop(MainLoopHost& host);
 
 // The wait, in whole milliseconds, that reaches `seconds` from now: rounded up, so the frame

@@ -11,6 +11,23 @@ bool ClientMedia::loadArtwork(const std::filesystem::path& directory) {
     return players && bullets && pictures && background;
 }
 
+namespace {
+
+FrameSize sizeOf(const SpriteFrame& frame) { return {frame.width(), frame.height(), frame.hotSpotX(), frame.hotSpotY()}; }
+
+}  // namespace
+
+SpriteSizes ClientMedia::spriteSizes() const {
+    SpriteSizes sizes;
+    for (std::size_t i = 0; i < sizes.player.size() && i < playerSprites.size(); ++i) {
+        sizes.player[i] = sizeOf(playerSprites[i]);
+    }
+    for (std::size_t i = 0; i < sizes.bullet.size() && i < bulletSprites.size(); ++i) {
+        sizes.bullet[i] = sizeOf(bulletSprites[i]);
+    }
+    return sizes;
+}
+
 void ClientMedia::copyBackground() {
     backgroundSurface.copyTo(display.backBuffer(), 0, 0, display.screenRect(), Keying::None);
 }

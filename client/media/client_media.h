@@ -8,13 +8,10 @@
 #include "client/media/sound_effects.h"
 #include "client/media/sprite_set.h"
 #include "client/media/surface.h"
+#include "client/world/sprite_sizes.h"
 
 namespace kestrane {
 
-inline constexpr std::size_t kPlayerSpriteCount = 25;  // 3 per direction, then the downed player
-inline constexpr std::size_t kBulletSpriteCount = 6;   // shot 0..2, mine 3..5
-inline constexpr std::size_t kEtcSpriteCount = 3;      // centre pictures: joined, down, server closed
-inline constexpr int kDeadFrame = 24;
 
 inline constexpr const char* kPlayerSpriteFile = "Player.spr";
 inline constexpr const char* kBulletSpriteFile = "bullet.Spr";
@@ -39,6 +36,8 @@ struct ClientMedia {
     // when empty), in the start-up order; each failure has shown its message and leaves that
     // part undrawn. True when all four loaded.
     bool loadArtwork(const std::filesystem::path& directory = {});
+    // The sizes and hot spots of the player and bullet frames, for the world's rules.
+    SpriteSizes spriteSizes() const;
     // The first drawing of every frame: the background's top-left screen-sized part onto the
     // back buffer, unkeyed.
     void copyBackground();

@@ -1,29 +1,15 @@
-// keyboard.h -- the keyboard as a 256-byte snapshot indexed by the game's key codes.
+// keyboard.h -- the keyboard device: SDL's key state read into the world's 256-byte snapshot.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
 
+#include "client/world/key_snapshot.h"
+
 struct SDL_Window;
 
 namespace kestrane {
-
-// Key codes are keyboard scan codes (set 1, extended keys with bit 7 set).
-inline constexpr int kKeyEscape = 0x01;
-inline constexpr int kKeyEnter = 0x1C;
-inline constexpr int kKeyLeftAlt = 0x38;
-inline constexpr int kKeySpace = 0x39;
-inline constexpr int kKeyF1 = 0x3B;
-inline constexpr int kKeyF10 = 0x44;
-inline constexpr int kKeyUp = 0xC8;
-inline constexpr int kKeyLeft = 0xCB;
-inline constexpr int kKeyRight = 0xCD;
-inline constexpr int kKeyDown = 0xD0;
-
-// Byte n belongs to key code n; bit 7 set means the key is down.
-using KeyState = std::array<std::uint8_t, 256>;
-inline constexpr std::uint8_t kKeyDownBit = 0x80;
 
 // Result codes, as the input set-up reports them: 0 is success.
 inline constexpr std::int32_t kInputOk = 0;
@@ -70,7 +56,7 @@ public:
     // held when the player switches away does not stay down. Without a device: nothing changes.
     void poll();
     // 1 when bit 7 of the snapshot byte for keyCode % 256 is set, else 0.
-    int isKeyDown(int keyCode) const { return (keyState_[static_cast<std::uint8_t>(keyCode)] & kKeyDownBit) != 0 ? 1 : 0; }
+    int isKeyDown(int keyCode) const { return kestrane::isKeyDown(keyState_, keyCode); }
 
     const KeyState& keyState() const { return keyState_; }
     // For bots and tests: the snapshot the next key tests read (a poll with a device replaces it).

@@ -14,14 +14,8 @@
 
 namespace kestrane {
 
+// Slot n plays "<n + 1>.wav"; what each one means is the world's (world_outbox.h).
 inline constexpr int kSoundSlotCount = 6;
-// Slot n plays "<n + 1>.wav".
-inline constexpr int kSoundShot = 0;
-inline constexpr int kSoundBulletGone = 1;
-inline constexpr int kSoundFootstep = 2;
-inline constexpr int kSoundHit = 3;
-inline constexpr int kSoundDown = 4;
-inline constexpr int kSoundJoined = 5;
 
 // The canonical 44-byte header of a PCM WAV file, read at fixed offsets whatever the file's
 // real chunk layout is.

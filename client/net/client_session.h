@@ -122,6 +122,7 @@ public:
     void setPlayerName(std::string_view cp949Name) { playerName_ = makeNameField(cp949Name); }
 
     PacketQueue& queue() { return queue_; }
+    const PacketQueue& queue() const { return queue_; }
     TcpSocket& socket() { return socket_; }
     bool receiveThreadRunning() const { return receiveThread_.joinable(); }
 

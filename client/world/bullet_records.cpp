@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cassert>
 
-#include "client/media/client_media.h"
 #include "client/world/client_world.h"
 #include "common/protocol.h"
 
@@ -12,7 +11,7 @@ namespace kestrane {
 
 namespace {
 
-bool intersect(const PixelRect& a, const PixelRect& b) {
+bool intersect(const PixelBox& a, const PixelBox& b) {
     return std::max(a.left, b.left) < std::min(a.right, b.right) &&
            std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
 }
@@ -38,7 +37,7 @@ int bulletsInFlight(const ClientWorld& world, std::uint8_t owner, std::uint8_t k
 }  // namespace
 
 void BulletRecord::init(std::uint8_t shooter, std::uint16_t bulletId, std::uint16_t startX, std::uint16_t startY,
-                        std::uint8_t bulletKind, std::uint8_t facing, const SpriteSet& set) {
+                        std::uint8_t bulletKind, std::uint8_t facing, const SpriteSizes& sizes) {
     owner = shooter;
     id = bulletId;
     x = startX;
@@ -47,19 +46,18 @@ void BulletRecord::init(std::uint8_t shooter, std::uint16_t bulletId, std::uint1
     direction = facing;
     animCounter = 0;
     speed = kind == kShot ? kShotSpeed : 0;
-    sprites = &set;
     frame = static_cast<std::uint8_t>(kind * kBulletFramesPerKind);
-    computeBox();
+    computeBox(sizes);
 }
 
-void BulletRecord::computeBox() {
-    const SpriteFrame* picture = sprites != nullptr ? sprites->frame(frame) : nullptr;
-    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
-    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+void BulletRecord::computeBox(const SpriteSizes& sizes) {
+    const FrameSize* picture = SpriteSizes::at(sizes.bullet, frame);
+    const int halfWidth = picture != nullptr ? picture->hotSpotX : 0;
+    const int halfHeight = picture != nullptr ? picture->hotSpotY : 0;
     box = {x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight};
 }
 
-bool BulletRecord::move() {
+bool BulletRecord::move(const SpriteSizes& sizes) {
     if (kind == kMine) {
         return true;
     }
@@ -71,19 +69,16 @@ bool BulletRecord::move() {
     }
     x = nx;
     y = ny;
-    computeBox();
+    computeBox(sizes);
     return true;
 }
 
-void BulletRecord::animateAndDraw(Display& display) {
+void BulletRecord::animate() {
     const std::uint8_t old = animCounter;
     animCounter = static_cast<std::uint8_t>(old + 1);
     if (old > 5) {
         frame = bulletNextFrame[frame % bulletNextFrame.size()];
         animCounter = 0;
-    }
-    if (sprites != nullptr) {
-        sprites->draw(display, frame, x, y);
     }
 }
 
@@ -111,7 +106,7 @@ bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std
         return false;
     }
     BulletRecord bullet;
-    bullet.init(owner, fire->id, fire->x, fire->y, kind, fire->direction, world.media.bulletSprites);
+    bullet.init(owner, fire->id, fire->x, fire->y, kind, fire->direction, world.sprites);
     world.bulletRecords.push_back(bullet);
     return true;
 }
@@ -142,9 +137,9 @@ void clearBulletRecords(ClientWorld& world) {
     world.ownBulletCount = {0, 0};
 }
 
-void drawBullets(ClientWorld& world) {
+void animateBullets(ClientWorld& world) {
     for (BulletRecord& bullet : world.bulletRecords) {
-        bullet.animateAndDraw(world.media.display);
+        bullet.animate();
     }
 }
 
@@ -154,24 +149,24 @@ void stepBulletsAndHitTest(ClientWorld& world) {
     }
     // Last to first, so a bullet removing itself does not disturb the ones still to move.
     for (std::size_t i = world.bulletRecords.size(); i-- > 0;) {
-        if (!world.bulletRecords[i].move()) {
+        if (!world.bulletRecords[i].move(world.sprites)) {
             // The bullet that left goes, not the first one sharing its id.
             removeBulletRecordAt(world, i);
-            world.media.sound.play(kSoundBulletGone);
+            world.outbox.sounds.push_back(kSoundBulletGone);
         }
     }
 
     PlayerRecord& own = *localPlayerRecord(world);
-    const SpriteFrame* picture = own.spriteFrame();
-    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
-    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+    const FrameSize& picture = own.frameSize(world.sprites);
+    const int halfWidth = picture.hotSpotX;
+    const int halfHeight = picture.hotSpotY;
     // The picture's box shrunk by 5 pixels on every side.
     own.hitBox = {own.x - halfWidth + 5, own.y - halfHeight + 5, own.x + halfWidth - 5, own.y + halfHeight - 5};
 
     for (std::size_t i = world.bulletRecords.size(); i-- > 0;) {
         const BulletRecord& bullet = world.bulletRecords[i];
         if (bullet.owner != world.localPlayerNumber() && intersect(own.hitBox, bullet.box)) {
-            world.session.sendHit(bullet.id);
+            world.outbox.packets.push_back(makeHitPacket(world.localPlayerNumber(), bullet.id));
         }
     }
 }
@@ -195,12 +190,12 @@ void applyHit(ClientWorld& world, std::uint8_t victim, std::uint16_t bulletId) {
             player.energy = 0;
             player.motion = kStanding;
         }
-        world.media.sound.play(kSoundHit);
+        world.outbox.sounds.push_back(kSoundHit);
     }
     removeBulletRecordAt(world, static_cast<std::size_t>(b));
     if (player.energy == 0 && victim == world.localPlayerNumber()) {
         world.localDead = true;
-        world.media.sound.play(kSoundDown);
+        world.outbox.sounds.push_back(kSoundDown);
     }
 }
 
@@ -209,16 +204,16 @@ void fireBullet(ClientWorld& world, std::uint8_t kind) {
     if (own == nullptr) {
         return;
     }
-    const SpriteFrame* picture = own->spriteFrame();
-    const int halfWidth = picture != nullptr ? picture->hotSpotX() : 0;
-    const int halfHeight = picture != nullptr ? picture->hotSpotY() : 0;
+    const FrameSize& picture = own->frameSize(world.sprites);
+    const int halfWidth = picture.hotSpotX;
+    const int halfHeight = picture.hotSpotY;
     const StepDelta delta = stepDelta(own->direction);
     // A shot starts at the front edge of the picture, a mine is laid at the back edge.
     const int sign = kind == kShot ? 1 : -1;
     const auto sx = static_cast<std::uint16_t>(own->x + sign * delta.dx * halfWidth + 2);
     const auto sy = static_cast<std::uint16_t>(own->y + sign * delta.dy * halfHeight + 2);
 
-    world.session.sendPacket(makeFirePacket(world.localPlayerNumber(), 0, sx, sy, kind, own->direction));
+    world.outbox.packets.push_back(makeFirePacket(world.localPlayerNumber(), 0, sx, sy, kind, own->direction));
 }
 
 }  // namespace kestrane

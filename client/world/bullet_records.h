@@ -7,13 +7,11 @@
 #include <cstdint>
 #include <span>
 
-#include "client/media/pixel.h"
+#include "client/world/sprite_sizes.h"
 #include "common/protocol.h"
 
 namespace kestrane {
 
-class Display;
-class SpriteSet;
 struct ClientWorld;
 
 // Bullet sprite layout: frames 0..2 animate a shot, 3..5 a mine.
@@ -36,23 +34,22 @@ struct BulletRecord {
     std::uint16_t y = 0;
     std::uint8_t kind = kShot;
     std::uint8_t direction = 0;  // the shooter's facing when it fired
-    const SpriteSet* sprites = nullptr;  // the bullet sprite set
     std::uint8_t frame = 0;
     std::uint8_t animCounter = 0;  // gates frame changes to every seventh drawn frame
     std::uint8_t speed = 0;
     // The area the bullet hits: its picture's half-size (hot spot) either side of (x, y),
     // for the frame it had when created or last moved.
-    PixelRect box{};
+    PixelBox box{};
 
     void init(std::uint8_t owner, std::uint16_t id, std::uint16_t x, std::uint16_t y, std::uint8_t kind,
-              std::uint8_t direction, const SpriteSet& sprites);
+              std::uint8_t direction, const SpriteSizes& sizes);
     // One tick. A shot moves `speed` pixels along its direction; a mine stays. False when the
     // shot's next position is outside the arena: it has left, nothing changed, and the caller
     // removes it.
-    bool move();
-    // Advances the animation (every seventh call) and draws the current frame.
-    void animateAndDraw(Display& display);
-    void computeBox();
+    bool move(const SpriteSizes& sizes);
+    // Once per drawn frame: advances the animation (every seventh call).
+    void animate();
+    void computeBox(const SpriteSizes& sizes);
 };
 
 // Index of the first bullet with that id, or -1.
@@ -69,8 +66,8 @@ bool removeBulletRecord(ClientWorld& world, std::uint16_t id);
 void removeBulletRecordAt(ClientWorld& world, std::size_t index);
 // Removes every bullet; both own counts become 0.
 void clearBulletRecords(ClientWorld& world);
-// Draws every bullet, first to last.
-void drawBullets(ClientWorld& world);
+// Once per drawn frame, before drawing: every bullet's animate().
+void animateBullets(ClientWorld& world);
 // A Tick, after the players have stepped: moves every bullet (one that leaves the arena is
 // removed with sound 1), then reports with a Hit every bullet of another player that touches
 // the local player. Nothing happens while the local player has no record.

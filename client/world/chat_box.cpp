@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "client/net/client_session.h"
+#include "client/world/client_world.h"
+#include "common/protocol.h"
 #include "common/text.h"
-#include "platform/text_encoding.h"
 
 namespace kestrane {
 
@@ -19,12 +19,10 @@ bool isControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 
 }  // namespace
 
-ChatBox::ChatBox(ClientSession& session) : session_(&session) {}
-
-ChatBox createChatBox(ClientSession& session) { return ChatBox(session); }
+ChatBox::ChatBox(ClientWorld& world) : world_(&world) {}
 
 std::size_t ChatBox::capacity() const {
-    const std::size_t name = nameText(session_->playerName()).size();
+    const std::size_t name = nameText(world_->playerName).size();
     const std::size_t room = kMaxChatLine > name + kChatLineFrame ? kMaxChatLine - name - kChatLineFrame : 0;
     return std::min(room, kMaxChatText);
 }
@@ -47,11 +45,10 @@ std::size_t ChatBox::previousCharacter(std::size_t offset) const {
     return start;
 }
 
-void ChatBox::textInput(std::string_view utf8) {
+void ChatBox::textInput(std::string_view typed) {
     if (!chatActive_) {
         return;
     }
-    const std::string typed = utf8ToCp949(utf8);
     const std::size_t room = capacity();
     std::size_t at = 0;
     while (at < typed.size()) {
@@ -78,7 +75,8 @@ bool ChatBox::keyDown(ChatKey key) {
         case ChatKey::Enter:
             // Sent from the box itself, so a character typed since the last frame is not lost.
             refreshChatText();
-            session_->sendChat(chatTextView());
+            world_->outbox.packets.push_back(
+                makeChatPacket(world_->localNumber, formatChatLine(nameText(world_->playerName), chatTextView())));
             close();
             break;
         case ChatKey::Escape:

@@ -1,5 +1,5 @@
 // chat_box.h -- the chat input box: a small line editor for code page 949 text that sends
-// the line on Enter. It has no window of its own; the frame tick draws its text.
+// the line on Enter. It has no window of its own; the world's drawing shows its text.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 
 namespace kestrane {
 
-class ClientSession;
+struct ClientWorld;
 
 // The copy of the box's text that the input line draws: 50 bytes of text and a terminator.
 inline constexpr std::size_t kChatTextSize = 51;
@@ -28,17 +28,17 @@ enum class ChatKey { Enter, Escape, Backspace, Delete, Left, Right, Home, End };
 // not fit are refused, as a full text field refuses them. Main thread only.
 class ChatBox {
 public:
-    // `session` sends the line and names the player.
-    explicit ChatBox(ClientSession& session);
+    // The line goes into `world`'s outbox, in the name of its local player.
+    explicit ChatBox(ClientWorld& world);
 
     // F1: the box takes the keyboard.
     void setFocus() { chatActive_ = true; }
     bool chatActive() const { return chatActive_; }
 
-    // Typed text as UTF-8 (from the platform's text input); stored as code page 949 at the
-    // caret. Characters without a code page 949 form become '?'; control characters are left
-    // out. Ignored while the box is closed.
-    void textInput(std::string_view utf8);
+    // Typed text in code page 949 (the platform's text input converts what the player types,
+    // a character without a code page 949 form arriving as '?'), inserted at the caret;
+    // control characters are left out. Ignored while the box is closed.
+    void textInput(std::string_view cp949);
     // An editing key. Enter sends "[name] text" and closes the box, Escape closes it without
     // sending; Backspace and Delete remove the whole character before or after the caret;
     // Left, Right, Home and End move the caret. False when the box is closed (nothing done).
@@ -48,7 +48,7 @@ public:
     // start of a character.
     std::string_view text() const { return text_; }
     std::size_t caret() const { return caret_; }
-    // Bytes of text the box takes for the session's current player name.
+    // Bytes of text the box takes for the local player's name.
     std::size_t capacity() const;
 
     // The copy the input line draws and Enter sends; refreshChatText() takes it from the box.
@@ -61,14 +61,11 @@ private:
     std::size_t previousCharacter(std::size_t offset) const;
     std::size_t nextCharacter(std::size_t offset) const;
 
-    ClientSession* session_;
+    ClientWorld* world_;
     std::string text_;
     std::size_t caret_ = 0;
     ChatText chatText_{};
     bool chatActive_ = false;
 };
-
-// A new, empty and closed box that sends through `session`.
-ChatBox createChatBox(ClientSession& session);
 
 }  // namespace kestrane

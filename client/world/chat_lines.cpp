@@ -1,8 +1,7 @@
-// chat_lines.cpp -- storing, trimming, ageing and drawing chat lines; drawing the typed line.
+// chat_lines.cpp -- storing, trimming and ageing chat lines; the typed line's text and caret.
 #include "client/world/chat_lines.h"
 
 #include <algorithm>
-#include <string>
 
 #include "client/world/client_world.h"
 
@@ -19,23 +18,17 @@ void appendChatLine(ClientWorld& world, std::span<const std::uint8_t> text) {
     world.chatLines.push_back(line);
 }
 
-void drawChatLines(ClientWorld& world) {
+void trimChatLines(ClientWorld& world) {
+    if (world.chatLines.size() > kChatLinesKept) {
+        world.chatLines.pop_front();
+    }
+}
+
+void ageChatLines(ClientWorld& world) {
     auto& lines = world.chatLines;
     if (lines.empty()) {
         return;
     }
-    if (lines.size() > kChatLinesKept) {
-        lines.pop_front();
-    }
-    auto dc = world.media.display.getDC();
-    if (!dc) {
-        return;
-    }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        dc->textOut(kChatLeft, kChatTop + kChatLineSpacing * static_cast<int>(i), chatLineText(lines[i]));
-    }
-    dc.reset();
-
     world.chatLineAge += 1;
     if (world.chatLineAge > kChatLineLifetime) {
         lines.pop_front();
@@ -43,25 +36,9 @@ void drawChatLines(ClientWorld& world) {
     }
 }
 
-void drawChatInput(ClientWorld& world) {
-    ChatBox& box = world.chatBox;
-    box.refreshChatText();
-    auto dc = world.media.display.getDC();
-    if (!dc) {
-        return;
-    }
-    const std::string_view text = box.chatTextView();
-    const bool caretShown = world.caretTimer.due(kCaretSlot, caretInterval);
-    const std::size_t caret = std::min(box.caret(), text.size());
-    if (caretShown && caret == text.size()) {
-        dc->textOut(kChatLeft, kChatInputTop, std::string(text) + "|");
-        return;
-    }
-    dc->textOut(kChatLeft, kChatInputTop, text);
-    if (caretShown) {
-        // Moved back into the text: the bar stands on the boundary before the caret's character.
-        dc->textOut(kChatLeft + kChatCellWidth * static_cast<int>(caret) - kChatCellWidth / 2, kChatInputTop, "|");
-    }
+void refreshChatInput(ClientWorld& world) {
+    world.chatBox.refreshChatText();
+    world.frameView.caret = world.caretTimer.due(kCaretSlot, caretInterval);
 }
 
 }  // namespace kestrane

@@ -1,5 +1,5 @@
 // chat_lines.h -- the chat history on screen (received lines, oldest first, expiring) and
-// the line being typed.
+// the line being typed. world_drawing.h draws them at (20, 50 + 16 i) and (20, 575).
 #pragma once
 
 #include <array>
@@ -30,12 +30,12 @@ std::string_view chatLineText(const ChatLine& line);
 // A relayed Chat: its bytes become a new line at the end (a text longer than 70 bytes keeps
 // its first 70).
 void appendChatLine(ClientWorld& world, std::span<const std::uint8_t> text);
-// Once per drawn frame: trims one line when more than 10 are kept, draws them at
-// (20, 50 + 16 i), and drops the oldest once it has been drawn in 101 frames. A frame that
-// cannot draw (no back buffer) does not age the lines.
-void drawChatLines(ClientWorld& world);
-// Once per drawn frame while the chat box is open: copies the box's text and draws it at
-// (20, 575), with a bar as caret in the frames in which the caret timer comes due.
-void drawChatInput(ClientWorld& world);
+// Once per frame, before drawing: trims one line when more than 10 are kept.
+void trimChatLines(ClientWorld& world);
+// Once per frame, after drawing: drops the oldest line once it has been shown in 101 frames.
+void ageChatLines(ClientWorld& world);
+// Once per frame while the chat box is open, before drawing: copies the box's text for the
+// input line and asks the caret timer whether this frame shows the caret.
+void refreshChatInput(ClientWorld& world);
 
 }  // namespace kestrane

@@ -3,11 +3,12 @@
 
 namespace kestrane {
 
-ClientWorld::ClientWorld(ClientSession& clientSession, ClientMedia& clientMedia, FrameTimer::Clock caretClock)
-    : session(clientSession),
-      media(clientMedia),
-      caretTimer(std::move(caretClock)),
-      chatBox(createChatBox(clientSession)) {}
+ClientWorld::ClientWorld(FrameTimer::Clock caretClock) : caretTimer(std::move(caretClock)), chatBox(*this) {}
+
+void ClientWorld::setLocalPlayer(std::uint8_t number, const NameField& name) {
+    localNumber = number;
+    playerName = name;
+}
 
 void clearWorld(ClientWorld& world) {
     world.playerRecords.clear();

@@ -6,13 +6,15 @@
 #include <deque>
 #include <vector>
 
-#include "client/media/client_media.h"
-#include "client/net/client_session.h"
 #include "client/world/bullet_records.h"
 #include "client/world/chat_box.h"
 #include "client/world/chat_lines.h"
+#include "client/world/key_snapshot.h"
 #include "client/world/player_records.h"
+#include "client/world/sprite_sizes.h"
+#include "client/world/world_outbox.h"
 #include "common/frame_timer.h"
+#include "common/player_info.h"
 
 namespace kestrane {
 
@@ -21,21 +23,27 @@ inline constexpr std::uint8_t kMoveIdle = 0;     // no move key held
 inline constexpr std::uint8_t kMoveKeyHeld = 1;  // Up or Down held: walking
 inline constexpr std::uint8_t kMoveStopDue = 2;  // both released: Stop goes out next frame
 
-// Everything one client knows about the game, and the references it needs to act: the
-// session (player number, name, packet queue, sends) and the media (display, sprites,
-// keyboard, sounds). Several worlds may live in one process (tests, bots), each with its own
-// session and media. The world only changes through the operations declared next to its
-// record types (player_records.h, bullet_records.h, chat_lines.h), the dispatcher and the
-// frame tick. Main thread only: the session's receive thread touches nothing here but the
-// session's queue.
+// Everything one client knows about the game: a simulation that changes only when a packet is
+// applied (dispatcher.h) or a frame runs (frame_tick.h), and leaves what it asks of the outside
+// world in `outbox`. It holds no socket, display or sound device, so several worlds may live
+// in one process (tests, bots, a replay) and run without any. Main thread only.
 struct ClientWorld {
     // caretClock paces the chat caret's blinking (seconds, monotonic).
-    ClientWorld(ClientSession& session, ClientMedia& media, FrameTimer::Clock caretClock = secondsSinceStart);
+    explicit ClientWorld(FrameTimer::Clock caretClock = secondsSinceStart);
     ClientWorld(const ClientWorld&) = delete;
     ClientWorld& operator=(const ClientWorld&) = delete;
 
-    ClientSession& session;
-    ClientMedia& media;
+    // Who the local player is: the number the server's Welcome gave and the name it joined
+    // with (code page 949). Set before the first packet is applied.
+    void setLocalPlayer(std::uint8_t number, const NameField& name);
+    std::uint8_t localPlayerNumber() const { return localNumber; }
+
+    std::uint8_t localNumber = 0;
+    NameField playerName = makeNameField("");
+    // Sizes and hot spots of the player and bullet frames.
+    SpriteSizes sprites;
+    // Effects waiting for the caller.
+    WorldOutbox outbox;
 
     // Every player, the own one included, in the order they were added.
     std::vector<PlayerRecord> playerRecords;
@@ -49,6 +57,8 @@ struct ClientWorld {
     // While false the frame tick draws nothing and reads no keys; packets still apply.
     bool worldRunning = false;
 
+    // The keys the frame tick goes by: the last snapshot taken while the chat box was closed.
+    KeyState keys{};
     std::uint8_t moveKeyState = kMoveIdle;
     bool spaceLatch = false;  // a shot went out and Space has not been seen up since
     bool altLatch = false;    // a mine went out and left Alt has not been seen up since
@@ -60,7 +70,13 @@ struct ClientWorld {
     FrameTimer caretTimer;  // slot kCaretSlot blinks the caret of the line being typed
     ChatBox chatBox;
 
-    std::uint8_t localPlayerNumber() const { return session.localPlayerNumber(); }
+    // What the frame being drawn shows besides the tables: the typed line (the box was open
+    // when the frame began), its caret, and the down picture.
+    struct FrameView {
+        bool chatInput = false;
+        bool caret = false;
+        bool down = false;
+    } frameView;
 };
 
 // Empties the players, bullets and chat lines (the client's shutdown).

@@ -8,13 +8,8 @@ namespace kestrane {
 
 namespace {
 
-void showCentrePicture(ClientWorld& world, int picture) {
-    world.media.etcSprites.draw(world.media.display, picture, kScreenCentreX, kScreenCentreY);
-    world.media.display.present();
-}
-
 void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record) {
-    world.media.sound.play(kSoundJoined);
+    world.outbox.sounds.push_back(kSoundJoined);
     addPlayerRecord(world, sender, *decodePlayerInfo(record));
     // Alone, the game runs at once; otherwise it waits for everyone's state and the Resume.
     world.worldRunning = world.playerRecords.size() == 1;
@@ -27,7 +22,7 @@ void onJoin(ClientWorld& world, std::uint8_t sender, const PacketRecord& record)
         return;
     }
     sendOwnState(world);
-    showCentrePicture(world, kJoinedPicture);
+    world.outbox.pictures.push_back(kJoinedPicture);
     clearBulletRecords(world);
 }
 
@@ -72,7 +67,7 @@ void applyPacket(ClientWorld& world, const PacketRecord& record) {
             break;
         case MsgType::ServerClosing:
             world.worldRunning = false;
-            showCentrePicture(world, kServerClosedPicture);
+            world.outbox.pictures.push_back(kServerClosedPicture);
             break;
         case MsgType::Fire:
             addBulletRecord(world, sender, record.payloadBytes());
@@ -85,8 +80,7 @@ void applyPacket(ClientWorld& world, const PacketRecord& record) {
     }
 }
 
-void dispatchNextPacket(ClientWorld& world) {
-    PacketQueue& queue = world.session.queue();
+void dispatchNextPacket(ClientWorld& world, PacketQueue& queue) {
     const std::optional<PacketRecord> record = queue.front();
     if (!record) {
         return;
@@ -94,7 +88,5 @@ void dispatchNextPacket(ClientWorld& world) {
     applyPacket(world, *record);
     queue.popFront();
 }
-
-void clearPacketQueue(ClientWorld& world) { world.session.queue().clear(); }
 
 }  // namespace kestrane

@@ -1,59 +1,61 @@
-// frame_tick.cpp -- the frame's drawing order and the keyboard controls.
+// frame_tick.cpp -- the frame's order and the keyboard controls.
 #include "client/world/frame_tick.h"
 
 #include "client/world/client_world.h"
-#include "client/world/dispatcher.h"
 
 namespace kestrane {
 
 namespace {
 
-// The down picture, and F10 to stand up again with full energy.
-void downedFrame(ClientWorld& world, const KeyboardDevice& keys) {
-    world.media.etcSprites.draw(world.media.display, kDownPicture, kScreenCentreX, kScreenCentreY);
+void send(ClientWorld& world, const PacketRecord& packet) { world.outbox.packets.push_back(packet); }
+
+void sendSteer(ClientWorld& world, SteerCode code) { send(world, makeSteerPacket(world.localPlayerNumber(), code)); }
+
+// F10 stands the player up again with full energy.
+void downedFrame(ClientWorld& world) {
     world.moveKeyState = kMoveIdle;
-    if (keys.isKeyDown(kKeyF10)) {
-        world.session.sendHeaderOnly(MsgType::Stop);
+    if (isKeyDown(world.keys, kKeyF10)) {
+        send(world, makePacket(world.localPlayerNumber(), MsgType::Stop));
         if (PlayerRecord* own = localPlayerRecord(world)) {
             own->energy = kFullEnergy;
         }
         sendOwnState(world);
         world.localDead = false;
     }
-    world.media.display.present();
 }
 
-void fireKeys(ClientWorld& world, const KeyboardDevice& keys) {
-    if (keys.isKeyDown(kKeySpace) && !world.spaceLatch && world.ownBulletCount[0] < kMaxShotsInFlight) {
+void fireKeys(ClientWorld& world) {
+    const KeyState& keys = world.keys;
+    if (isKeyDown(keys, kKeySpace) && !world.spaceLatch && world.ownBulletCount[0] < kMaxShotsInFlight) {
         fireBullet(world, kShot);
         world.ownBulletCount[0] += 1;
         world.spaceLatch = true;
-        world.media.sound.play(kSoundShot);
+        world.outbox.sounds.push_back(kSoundShot);
     }
-    if (keys.isKeyDown(kKeyLeftAlt) && !world.altLatch && world.ownBulletCount[1] < kMaxMinesInFlight) {
+    if (isKeyDown(keys, kKeyLeftAlt) && !world.altLatch && world.ownBulletCount[1] < kMaxMinesInFlight) {
         fireBullet(world, kMine);
         world.ownBulletCount[1] += 1;
         world.altLatch = true;
-        world.media.sound.play(kSoundShot);
+        world.outbox.sounds.push_back(kSoundShot);
     }
-    if (!keys.isKeyDown(kKeySpace)) {
+    if (!isKeyDown(keys, kKeySpace)) {
         world.spaceLatch = false;
     }
-    if (!keys.isKeyDown(kKeyLeftAlt)) {
+    if (!isKeyDown(keys, kKeyLeftAlt)) {
         world.altLatch = false;
     }
 }
 
 // One turn per press; Left and Right pressed together send both turns.
-void turnKeys(ClientWorld& world, const KeyboardDevice& keys) {
-    const bool left = keys.isKeyDown(kKeyLeft);
-    const bool right = keys.isKeyDown(kKeyRight);
+void turnKeys(ClientWorld& world) {
+    const bool left = isKeyDown(world.keys, kKeyLeft);
+    const bool right = isKeyDown(world.keys, kKeyRight);
     if (!world.turnLatch) {
         if (left) {
-            world.session.sendSteer(static_cast<std::uint8_t>(SteerCode::TurnLeft));
+            sendSteer(world, SteerCode::TurnLeft);
         }
         if (right) {
-            world.session.sendSteer(static_cast<std::uint8_t>(SteerCode::TurnRight));
+            sendSteer(world, SteerCode::TurnRight);
         }
         world.turnLatch = true;
     }
@@ -62,27 +64,27 @@ void turnKeys(ClientWorld& world, const KeyboardDevice& keys) {
     }
 }
 
-void moveKeys(ClientWorld& world, const KeyboardDevice& keys) {
-    const bool up = keys.isKeyDown(kKeyUp);
-    const bool down = keys.isKeyDown(kKeyDown);
+void moveKeys(ClientWorld& world) {
+    const bool up = isKeyDown(world.keys, kKeyUp);
+    const bool down = isKeyDown(world.keys, kKeyDown);
     switch (world.moveKeyState) {
         case kMoveIdle:
             if (up) {
-                world.session.sendSteer(static_cast<std::uint8_t>(SteerCode::Forward));
+                sendSteer(world, SteerCode::Forward);
                 world.moveKeyState = kMoveKeyHeld;
             } else if (down) {
-                world.session.sendSteer(static_cast<std::uint8_t>(SteerCode::Backward));
+                sendSteer(world, SteerCode::Backward);
                 world.moveKeyState = kMoveKeyHeld;
             }
             break;
         case kMoveKeyHeld:
-            world.media.sound.play(kSoundFootstep);  // restarted every frame while walking
+            world.outbox.sounds.push_back(kSoundFootstep);  // restarted every frame while walking
             if (!up && !down) {
                 world.moveKeyState = kMoveStopDue;
             }
             break;
         case kMoveStopDue:
-            world.session.sendHeaderOnly(MsgType::Stop);
+            send(world, makePacket(world.localPlayerNumber(), MsgType::Stop));
             world.moveKeyState = kMoveIdle;
             break;
         default:
@@ -92,34 +94,38 @@ void moveKeys(ClientWorld& world, const KeyboardDevice& keys) {
 
 }  // namespace
 
-void frameTick(ClientWorld& world) {
+void frameTick(ClientWorld& world, const KeyState& keys, const std::function<void()>& draw) {
     if (!world.worldRunning) {
         return;  // the screen keeps what was shown last, e.g. a centre picture
     }
-    world.media.copyBackground();
-    drawBullets(world);
-    drawPlayers(world);  // over the bullets
-    drawChatLines(world);
+    animateBullets(world);
+    animatePlayers(world);
+    trimChatLines(world);
 
-    KeyboardDevice& keys = world.media.keyboard;
-    if (world.chatBox.chatActive()) {
-        drawChatInput(world);
+    world.frameView.chatInput = world.chatBox.chatActive();
+    world.frameView.caret = false;
+    if (world.frameView.chatInput) {
+        refreshChatInput(world);
     } else {
-        keys.poll();
+        world.keys = keys;
     }
-    if (world.moveKeyState == kMoveIdle && keys.isKeyDown(kKeyF1)) {
+    if (world.moveKeyState == kMoveIdle && isKeyDown(world.keys, kKeyF1)) {
         world.chatBox.setFocus();
     }
+    world.frameView.down = world.localDead;
+    if (draw) {
+        draw();
+    }
+    ageChatLines(world);
     if (world.localDead) {
-        downedFrame(world, keys);
+        downedFrame(world);
         return;
     }
-    world.media.display.present();
 
     // Everything below happens after the frame is shown.
-    fireKeys(world, keys);
-    turnKeys(world, keys);
-    moveKeys(world, keys);
+    fireKeys(world);
+    turnKeys(world);
+    moveKeys(world);
 }
 
 }  // namespace kestrane

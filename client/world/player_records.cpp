@@ -3,15 +3,14 @@
 
 #include <algorithm>
 
-#include "client/media/client_media.h"
 #include "client/world/client_world.h"
-#include "common/packet.h"
+#include "common/protocol.h"
 
 namespace kestrane {
 
 namespace {
 
-PlayerRecord makePlayerRecord(const ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
+PlayerRecord makePlayerRecord(std::uint8_t number, const PlayerInfo& info) {
     PlayerRecord record;
     record.number = number;
     record.name = info.name;
@@ -22,7 +21,6 @@ PlayerRecord makePlayerRecord(const ClientWorld& world, std::uint8_t number, con
     record.frame = info.frame;
     record.x = static_cast<std::uint16_t>(info.x);
     record.y = static_cast<std::uint16_t>(info.y);
-    record.sprites = &world.media.playerSprites;
     record.animCounter = 0;
     record.speed = kPlayerSpeed;
     return record;
@@ -43,9 +41,7 @@ std::uint8_t PlayerRecord::safeFrame() const {
     return static_cast<std::uint8_t>(facing * kFramesPerDirection);
 }
 
-const SpriteFrame* PlayerRecord::spriteFrame() const {
-    return sprites != nullptr ? sprites->frame(safeFrame()) : nullptr;
-}
+const FrameSize& PlayerRecord::frameSize(const SpriteSizes& sizes) const { return sizes.player[safeFrame()]; }
 
 PlayerInfo PlayerRecord::info() const {
     PlayerInfo info;
@@ -100,38 +96,13 @@ void PlayerRecord::stepBy(int dx, int dy) {
     }
 }
 
-void PlayerRecord::draw(Display& display) {
-    int shown = kDeadFrame;
-    if (energy != 0) {
-        if (motion == kStanding) {
-            advanceFrame(standFrame[safeFrame()]);
-        }
-        shown = safeFrame();
+void PlayerRecord::animate() {
+    if (energy != 0 && motion == kStanding) {
+        advanceFrame(standFrame[safeFrame()]);
     }
-    if (sprites != nullptr) {
-        sprites->draw(display, shown, x, y);
-    }
-
-    auto dc = display.getDC();
-    if (!dc) {
-        return;
-    }
-    // Bar and name hang under the picture of the record's own frame, even for a player who
-    // is down, so they do not jump when the downed picture has another size.
-    const SpriteFrame* picture = spriteFrame();
-    const int hotSpotY = picture != nullptr ? picture->hotSpotY() : 0;
-    const int height = picture != nullptr ? picture->height() : 0;
-    const std::string_view text = nameText(name);
-    labelX = static_cast<int>(x) - static_cast<int>(text.size() / 2) * kNameCellWidth;
-    labelY = static_cast<int>(y) - hotSpotY + height;
-
-    const Rgb previousBrush = dc->selectBrush(energyBarBrush);
-    dc->rectangle(labelX, labelY, labelX + energy / 3, labelY + kEnergyBarHeight);
-    dc->selectBrush(previousBrush);
-
-    dc->setTextColor(kNameColour);
-    dc->textOut(labelX, labelY + kEnergyBarHeight + 1, text);
 }
+
+int PlayerRecord::shownFrame() const { return energy != 0 ? safeFrame() : kDeadFrame; }
 
 int findPlayerRecord(const ClientWorld& world, std::uint8_t number) {
     const auto& records = world.playerRecords;
@@ -148,10 +119,10 @@ void addPlayerRecord(ClientWorld& world, std::uint8_t number, const PlayerInfo& 
     }
     if (PlayerRecord* known = findRecord(world, number)) {
         // A player joins once: a second Join from the number (a peer's repeat) starts afresh.
-        *known = makePlayerRecord(world, number, info);
+        *known = makePlayerRecord(number, info);
         return;
     }
-    world.playerRecords.push_back(makePlayerRecord(world, number, info));
+    world.playerRecords.push_back(makePlayerRecord(number, info));
 }
 
 void applyPlayerState(ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
@@ -229,9 +200,9 @@ void stepPlayers(ClientWorld& world) {
     }
 }
 
-void drawPlayers(ClientWorld& world) {
+void animatePlayers(ClientWorld& world) {
     for (PlayerRecord& record : world.playerRecords) {
-        record.draw(world.media.display);
+        record.animate();
     }
 }
 
@@ -240,7 +211,7 @@ void sendOwnState(ClientWorld& world) {
     if (own == nullptr) {
         return;
     }
-    world.session.sendPacket(makePacket(world.localPlayerNumber(), MsgType::PlayerState, own->info().encode()));
+    world.outbox.packets.push_back(makePlayerInfoPacket(world.localPlayerNumber(), MsgType::PlayerState, own->info()));
 }
 
 }  // namespace kestrane

@@ -1,18 +1,15 @@
-// player_records.h -- the players table: records, movement on the tick, animation, drawing
-// with energy bar and name, and the PlayerState the client sends about its own player.
+// player_records.h -- the players table: records, movement on the tick, animation, and the
+// PlayerState the client sends about its own player.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "client/media/pixel.h"
+#include "client/world/sprite_sizes.h"
 #include "common/player_info.h"
 
 namespace kestrane {
 
-class Display;
-class SpriteFrame;
-class SpriteSet;
 struct ClientWorld;
 
 // Player sprite layout: frames 3d, 3d + 1, 3d + 2 face direction d (0 up, clockwise in steps
@@ -59,10 +56,6 @@ inline constexpr std::uint8_t kWalkingBackward = 2;
 
 inline constexpr int kPlayerSpeed = 2;       // pixels per tick
 inline constexpr int kFullEnergy = 100;
-inline constexpr Rgb energyBarBrush{255, 0, 0};  // fills the energy bar
-inline constexpr Rgb kNameColour{0, 0, 255};
-inline constexpr int kEnergyBarHeight = 5;
-inline constexpr int kNameCellWidth = 8;  // pixels per code page 949 byte of a name
 
 // One player, as every client holds it.
 struct PlayerRecord {
@@ -73,14 +66,11 @@ struct PlayerRecord {
     std::uint16_t y = 0;
     std::uint8_t spare = 0;  // carried along in PlayerState, read by nobody
     std::uint8_t direction = 0;
-    const SpriteSet* sprites = nullptr;  // the player sprite set
     std::uint8_t frame = 0;
     std::uint8_t motion = kStanding;
     std::uint8_t animCounter = 0;  // gates frame changes to every third call
     std::uint8_t speed = kPlayerSpeed;
-    std::int32_t labelX = 0;  // left edge of bar and name, set when drawn
-    std::int32_t labelY = 0;  // top edge of the bar, set when drawn
-    PixelRect hitBox{};       // kept for the local player only, set before each hit test
+    PixelBox hitBox{};  // kept for the local player only, set before each hit test
 
     // One tick of a moving player: the walk animation, then a step forward or backward.
     void step();
@@ -90,17 +80,17 @@ struct PlayerRecord {
     void stepBackward();
     // Counts a call; every third call the frame becomes `next`.
     void advanceFrame(std::uint8_t next);
-    // Draws the sprite with its hot spot at (x, y), the red energy bar under it and the blue
-    // name under the bar. A standing player's frame drifts back to its standing pose; a player
-    // who is down shows the downed picture.
-    void draw(Display& display);
+    // Once per drawn frame: a standing player with energy drifts back to its standing pose.
+    void animate();
+    // The frame drawn for the player: its safe frame, or the downed picture without energy.
+    int shownFrame() const;
 
     // The frame to index tables and pictures with: the stored frame when it is one of the 24
     // walking frames, otherwise (a value from the network) the standing frame of the facing,
     // or of direction 0 when the facing is out of range too.
     std::uint8_t safeFrame() const;
-    // The picture of safeFrame(), or null without sprites.
-    const SpriteFrame* spriteFrame() const;
+    // The size of safeFrame()'s picture in `sizes`.
+    const FrameSize& frameSize(const SpriteSizes& sizes) const;
     PlayerInfo info() const;
 
 private:
@@ -127,8 +117,8 @@ void stopPlayer(ClientWorld& world, std::uint8_t number);
 void setPlayerPosition(ClientWorld& world, std::uint8_t number, std::int16_t x, std::int16_t y);
 // A Tick: steps every player that moves and has energy, first to last.
 void stepPlayers(ClientWorld& world);
-// Draws every player, first to last (later ones on top).
-void drawPlayers(ClientWorld& world);
+// Once per drawn frame, before drawing: every player's animate().
+void animatePlayers(ClientWorld& world);
 // Sends the local player's record as a PlayerState; nothing while it has no record.
 void sendOwnState(ClientWorld& world);
 

@@ -20,23 +20,23 @@ TEST(BulletFlight, ShotsMoveFivePixelsAndGoWithASoundWhenTheyLeaveTheArena) {
     ASSERT_EQ(client.world.bulletRecords.size(), 1u);
     EXPECT_EQ(client.bullet(0).x, 305);
     EXPECT_EQ(client.bullet(0).y, 100);
-    const SpriteFrame& picture = client.media.bulletSprites[0];
-    EXPECT_EQ(client.bullet(0).box, (PixelRect{305 - picture.hotSpotX(), 100 - picture.hotSpotY(),
-                                               305 + picture.hotSpotX(), 100 + picture.hotSpotY()}));
+    const FrameSize& picture = client.world.sprites.bullet[0];
+    EXPECT_EQ(client.bullet(0).box, (PixelBox{305 - picture.hotSpotX, 100 - picture.hotSpotY,
+                                              305 + picture.hotSpotX, 100 + picture.hotSpotY}));
     EXPECT_EQ(client.media.sound.playCount(kSoundBulletGone), 1);
 }
 
 TEST(BulletFlight, AMineNeverMovesAndKeepsTheBoxOfItsFirstFrame) {
     Arena client;
-    client.media.bulletSprites[3].setGeometry(16, 16, 8, 8);
-    client.media.bulletSprites[4].setGeometry(30, 30, 15, 15);
+    client.world.sprites.bullet[3] = {16, 16, 8, 8};
+    client.world.sprites.bullet[4] = {30, 30, 15, 15};
     client.receive({firePacket(2, 1, 300, 100, kMine, 2)});
     for (int i = 0; i < 10; ++i) {
-        drawBullets(client.world);
+        animateBullets(client.world);
         client.receive({tickPacket()});
     }
     EXPECT_EQ(client.bullet(0).frame, 4);
-    EXPECT_EQ(client.bullet(0).box, (PixelRect{292, 92, 308, 108}));
+    EXPECT_EQ(client.bullet(0).box, (PixelBox{292, 92, 308, 108}));
 }
 
 TEST(BulletFlight, ShotAndMineAnimateThroughTheirOwnThreeFrames) {
@@ -45,7 +45,7 @@ TEST(BulletFlight, ShotAndMineAnimateThroughTheirOwnThreeFrames) {
     std::vector<int> shot;
     std::vector<int> mine;
     for (int drawn = 0; drawn < 21; ++drawn) {
-        drawBullets(client.world);
+        animateBullets(client.world);
         shot.push_back(client.bullet(0).frame);
         mine.push_back(client.bullet(1).frame);
     }
@@ -63,7 +63,7 @@ TEST(Firing, ShotsStartAtTheFrontEdgeAndMinesAtTheBackOfThePicture) {
     for (const auto& [direction, shotX, shotY, mineX, mineY] :
          {std::tuple{0, 302, 282, 302, 322}, std::tuple{3, 318, 322, 286, 282}}) {
         Arena client(static_cast<std::uint8_t>(direction));
-        client.media.playerSprites[static_cast<std::size_t>(direction * 3)].setGeometry(32, 40, 16, 20);
+        client.world.sprites.player[static_cast<std::size_t>(direction * 3)] = {32, 40, 16, 20};
         fireBullet(client.world, kShot);
         fireBullet(client.world, kMine);
         const auto packets = client.sent();
@@ -184,7 +184,7 @@ TEST(Firing, RelayedFiresOfUnknownKindsOrShortPayloadsAreRefused) {
     shortFire.header.length = 7;
     client.receive({firePacket(2, 1, 300, 300, 2, 0), firePacket(2, 2, 300, 300, 0xFF, 0), shortFire});
     EXPECT_TRUE(client.world.bulletRecords.empty());
-    drawBullets(client.world);
+    animateBullets(client.world);
     client.receive({tickPacket(), hitPacket(1, 1)});
     EXPECT_EQ(client.player(1).energy, 100);
 }

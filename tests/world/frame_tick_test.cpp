@@ -1,6 +1,7 @@
 // The frame tick: drawing order, and keyboard snapshots turned into the messages sent.
 #include <gtest/gtest.h>
 
+#include "common/stream_reader.h"
 #include "tests/world/world_fixture.h"
 
 namespace kestrane::testing {
@@ -160,6 +161,56 @@ TEST(FrameTick, DrawsBackgroundBulletsPlayersAndChatInThatOrderThenPresents) {
     for (int x = 0; x < 800; x += 7) {
         EXPECT_EQ(client.media.display.backBuffer().pixel(x, 0), client.media.backgroundSurface.pixel(x, 0));
     }
+}
+
+// The server stops reading: sends wait in the session's outgoing buffer instead of blocking,
+// so frames go on being drawn and keys read, and once it reads again everything arrives whole
+// and in order.
+TEST(FrameTick, FramesGoOnWhileTheServerReadsNothing) {
+    Playing client;
+    // Fill the connection until the socket takes no more.
+    const PacketRecord filler = chatPacket(1, std::string(40, 'f'));
+    int fillers = 0;
+    while (client.session.outgoingBytes() == 0 && fillers < 1'000'000) {
+        client.session.sendPacket(filler);
+        ++fillers;
+    }
+    ASSERT_GT(client.session.outgoingBytes(), 0u) << "the socket never filled";
+    const int presentsBefore = client.log.presents;
+    for (int i = 0; i < 30; ++i) {
+        client.keys({i % 2 == 0 ? kKeyRight : kKeyLeft});
+        client.frame();
+        client.keys({});
+        client.frame();
+    }
+    EXPECT_EQ(client.log.presents - presentsBefore, 60);
+    EXPECT_FALSE(client.session.sendingFailed());
+
+    // The server reads again: the fillers, then the 30 turns, nothing lost or reordered.
+    PacketStreamReader reader;
+    PacketQueue arrived;
+    std::uint8_t buffer[65536];
+    for (int idle = 0; idle < 100 && arrived.size() < static_cast<std::size_t>(fillers + 30);) {
+        client.session.flushOutgoing();
+        const long n = client.server.receive(buffer, true);
+        idle = n > 0 ? 0 : idle + 1;
+        if (n > 0) {
+            reader.feed(std::span(buffer, static_cast<std::size_t>(n)), arrived);
+        }
+    }
+    std::vector<PacketRecord> packets;
+    while (auto record = arrived.takeFront()) {
+        packets.push_back(*record);
+    }
+    ASSERT_EQ(packets.size(), static_cast<std::size_t>(fillers + 30));
+    for (int i = 0; i < fillers; ++i) {
+        ASSERT_EQ(packets[static_cast<std::size_t>(i)].msgType(), MsgType::Chat) << "packet " << i;
+    }
+    std::vector<int> expected;
+    for (int i = 0; i < 30; ++i) {
+        expected.push_back(i % 2 == 0 ? 2 : 6);
+    }
+    EXPECT_EQ(steerCodes(std::vector<PacketRecord>(packets.begin() + fillers, packets.end())), expected);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(PlayerAnimation, WalkChangesFrameEveryThirdTickAndStandingReturnsWithinThre
     ASSERT_EQ(client.player(1).frame, 1);
     client.receive({headerPacket(1, MsgType::Stop)});
     for (int drawn = 0; drawn < 3; ++drawn) {
-        drawPlayers(client.world);
+        animatePlayers(client.world);
     }
     EXPECT_EQ(client.player(1).frame, 0);
 }
@@ -95,7 +95,8 @@ TEST(PlayerRecords, ValuesFromTheNetworkNeverIndexPastATable) {
     player.frame = 24;  // a stored downed picture on a standing player with energy
     player.motion = kStanding;
     client.log.clear();
-    drawPlayers(client.world);
+    animatePlayers(client.world);
+    drawPlayers(client.world, client.media);
     ASSERT_EQ(client.log.sprites.size(), 1u);
     EXPECT_EQ(client.log.sprites[0].frame, &client.media.playerSprites[3]);
     ASSERT_EQ(client.log.texts.size(), 1u);
@@ -146,7 +147,7 @@ TEST(PlayerDrawing, BarAndNameHangUnderThePictureOfTheRecordsOwnFrame) {
     addPlayerRecord(client.world, 4, playerInfo(300, 400, 1, "downed", 0));
     // Give the downed picture another size, so a bar placed by it would show.
     client.media.playerSprites[kDeadFrame].setGeometry(60, 20, 30, 10);
-    drawPlayers(client.world);
+    drawPlayers(client.world, client.media);
 
     const SpriteFrame& standing = client.media.playerSprites[0];
     const int labelY = 200 - standing.hotSpotY() + standing.height();

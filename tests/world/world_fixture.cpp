@@ -7,19 +7,29 @@
 
 namespace kestrane::testing {
 
-TestClient::TestClient(std::uint8_t number, std::string_view name)
-    : world(session, media, [this] { return clock; }) {
+TestClient::TestClient(std::uint8_t number, std::string_view name) : world([this] { return clock; }) {
     session.setPlayerName(name);
+    world.setLocalPlayer(number, session.playerName());
     auto ends = TcpSocket::pair();
     EXPECT_TRUE(ends.has_value());
     session.adopt(std::move((*ends)[0]), number);
     server = std::move((*ends)[1]);
     EXPECT_TRUE(media.display.initOffscreen());
     EXPECT_TRUE(media.loadArtwork());  // tests run where the build puts the artwork
+    world.sprites = media.spriteSizes();
     media.display.setDrawLog(&log);
 }
 
+void TestClient::carryOut() {
+    for (const PacketRecord& packet : world.outbox.packets) {
+        session.sendPacket(packet);
+    }
+    world.outbox.packets.clear();
+    playEffects(world.outbox, media);
+}
+
 std::vector<PacketRecord> TestClient::sent() {
+    carryOut();
     PacketStreamReader reader;
     PacketQueue queue;
     std::uint8_t buffer[4096];
@@ -37,6 +47,7 @@ std::vector<PacketRecord> TestClient::sent() {
 void TestClient::receive(std::initializer_list<PacketRecord> records) {
     for (const PacketRecord& record : records) {
         applyPacket(world, record);
+        carryOut();
     }
 }
 
@@ -49,7 +60,8 @@ void TestClient::keys(std::initializer_list<int> down) {
 
 void TestClient::frame() {
     clock += 1.0 / 30;
-    frameTick(world);
+    frameTick(world, media.keyboard.keyState(), [this] { showFrame(world, media); });
+    carryOut();
 }
 
 PlayerRecord& TestClient::player(std::uint8_t number) {

@@ -7,9 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "client/media/client_media.h"
+#include "client/net/client_session.h"
 #include "client/world/client_world.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
+#include "client/world/world_drawing.h"
 #include "platform/tcp_socket.h"
 
 namespace kestrane::testing {
@@ -21,13 +24,18 @@ constexpr std::uint16_t kBlue565 = 0x001F;
 struct TestClient {
     explicit TestClient(std::uint8_t number, std::string_view name = "tester");
 
-    // Whole packets the client has sent since the last call, in order.
+    // Whole packets the client has sent since the last call, in order (what the world's
+    // outbox still holds is carried out first).
     std::vector<PacketRecord> sent();
+    // What the client program does with the outbox: packets to the session, sounds and
+    // centre pictures to the media.
+    void carryOut();
     // Applies each record, as the dispatcher would on its queue.
     void receive(std::initializer_list<PacketRecord> records);
     // The keyboard snapshot the next frame reads: exactly these keys down.
     void keys(std::initializer_list<int> down);
-    // One frame, the caret clock a thirtieth of a second later.
+    // One frame with the keys last set, drawn and presented, the caret clock a thirtieth of
+    // a second later.
     void frame();
     PlayerRecord& player(std::uint8_t number);
 
