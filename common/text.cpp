@@ -1,4 +1,4 @@
-// text.cpp -- code page 949 character boundaries.
+// text.cpp -- code page 949 and UTF-8 character boundaries.
 #include "common/text.h"
 
 namespace kestrane {
@@ -12,6 +12,18 @@ std::string_view cp949Prefix(std::string_view text, std::size_t maxBytes) {
             break;
         }
         end = next;
+    }
+    return text.substr(0, end);
+}
+
+std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) {
+        return text;
+    }
+    std::size_t end = maxBytes;
+    // Back off over continuation bytes (10xxxxxx) to the start of the cut character.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
     }
     return text.substr(0, end);
 }

@@ -17,21 +17,30 @@
 #include "platform/sdl_message_box.h"
 #include "platform/timestamped_output.h"
 #include "server/server.h"
+#include "common/server_address.h"
 #include "server/server_console.h"
+#include "server/status_query.h"
 
 namespace {
 
 using namespace kestrane;
 
 constexpr std::string_view kUsage =
-    "Usage: kestrane-server [--headless] [--port N] [--screenshot FILE] [--help] [--version]\n"
+    "Usage: kestrane-server [--headless] [--port N] [--name NAME] [--screenshot FILE] [--help] [--version]\n"
+    "       kestrane-server --query HOST[:PORT] [--players]\n"
     "\n"
     "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
-    "players and sends the game's tick twenty times a second.\n"
+    "players and sends the game's tick twenty times a second. It also answers status queries\n"
+    "on UDP: at its own port number and, with every other server of the host, at 5001.\n"
     "\n"
     "  --headless         no window: log lines go to stdout with a time stamp, and Ctrl+C or\n"
     "                     SIGTERM closes the server (chosen by itself when no display opens)\n"
     "  --port N           TCP port to listen on (default 5001; 0 picks a free one)\n"
+    "  --name NAME        the name LAN players see (default: this machine's name)\n"
+    "  --query HOST[:PORT]  ask the server there how it is, without joining: prints one line\n"
+    "                     (name, players/limit, address:port, version, round trip; tab-separated)\n"
+    "                     and exits 0, or exits 1 when no answer comes within a second\n"
+    "  --players          with --query: also one line per player (number, name)\n"
     "  --screenshot FILE  save the console window as a PNG once it is drawn\n"
     "  --help             show this text\n"
     "  --version          show the version\n";
@@ -39,7 +48,10 @@ constexpr std::string_view kUsage =
 struct Options {
     bool headless = false;
     std::uint16_t port = kDefaultServerPort;
+    std::string name;
     std::string screenshot;
+    std::optional<std::string> query;
+    bool players = false;
 };
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {
@@ -73,6 +85,17 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
                 return 2;
             }
             options.port = *port;
+        } else if (argument == "--name" && hasValue) {
+            options.name = argv[++i];
+            if (options.name.empty() || options.name.size() > kStatusMaxServerName) {
+                std::fprintf(stderr, "kestrane-server: --name wants 1 to %zu bytes, not '%s'\n", kStatusMaxServerName,
+                             argv[i]);
+                return 2;
+            }
+        } else if (argument == "--query" && hasValue) {
+            options.query = argv[++i];
+        } else if (argument == "--players") {
+            options.players = true;
         } else if (argument == "--screenshot" && hasValue) {
             options.screenshot = argv[++i];
         } else {
@@ -80,7 +103,38 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             return 2;
         }
     }
+    if (options.players && !options.query) {
+        std::fprintf(stderr, "kestrane-server: --players goes with --query\n");
+        return 2;
+    }
     return std::nullopt;
+}
+
+// --query: one status line (and the players), 0 when the server answered in time.
+int runQuery(const std::string& target, bool players) {
+    const std::optional<ServerAddress> address = parseServerAddress(target);
+    if (!address) {
+        std::fprintf(stderr, "kestrane-server: --query wants HOST or HOST:PORT, not '%s'\n", target.c_str());
+        return 2;
+    }
+    const std::optional<Ipv4Address> ip = resolveIpv4(address->host);
+    if (!ip) {
+        std::fprintf(stderr, "kestrane-server: cannot find the host '%s'\n", address->host.c_str());
+        return 1;
+    }
+    const std::optional<StatusReply> reply = queryServerStatus({*ip, address->port}, players);
+    if (!reply) {
+        std::fprintf(stderr, "kestrane-server: no answer from %s:%u (UDP) within a second\n", ip->toString().c_str(),
+                     static_cast<unsigned>(address->port));
+        return 1;
+    }
+    std::printf("%s\n", statusLine(*reply).c_str());
+    if (players) {
+        for (const std::string& line : playerLines(reply->answer)) {
+            std::printf("%s\n", line.c_str());
+        }
+    }
+    return 0;
 }
 
 std::atomic<Server*> signalledServer{nullptr};
@@ -111,6 +165,7 @@ int runHeadless(Server& server) {
         printTimestampedLine(shown.address);
     }
     printTimestampedLine("Port : " + std::to_string(server.port()));
+    printTimestampedLine("Name : " + shown.serverName);
     server.runHeadless();
     return 0;
 }
@@ -149,8 +204,12 @@ int main(int argc, char** argv) {
     if (const std::optional<int> done = parseArguments(argc, argv, options)) {
         return *done;
     }
+    if (options.query) {
+        return runQuery(*options.query, options.players);
+    }
     ServerOptions serverOptions;
     serverOptions.port = options.port;
+    serverOptions.name = options.name;
     Server server(serverOptions);
     installSignalHandlers(server);
 

@@ -2,10 +2,12 @@
 #include "server/server.h"
 
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/message_box.h"
 #include "server/server_texts.h"
 
@@ -18,8 +20,28 @@ constexpr int kHeadlessPollMs = 1000;
 
 static_assert(std::atomic<bool>::is_always_lock_free, "requestExit must be safe in a signal handler");
 
+namespace {
+
+std::uint32_t randomInstance() {
+    std::random_device device;
+    return device();
+}
+
+// The name given, or else this machine's, cut to what a status answer carries.
+std::string serverName(const std::string& given) {
+    const std::string name = given.empty() ? localHostName().value_or("Kestrane") : given;
+    return std::string(utf8Prefix(name, kStatusMaxServerName));
+}
+
+}  // namespace
+
 Server::Server(ServerOptions options)
-    : options_(std::move(options)), worker_(state_, options_.clock), network_(state_, options_.playerSendBuffer) {}
+    : options_(std::move(options)),
+      worker_(state_, options_.clock),
+      responder_(state_.status, kDefaultPlayerLimit, randomInstance()),
+      network_(state_, options_.playerSendBuffer) {
+    state_.status.setServerName(serverName(options_.name));
+}
 
 Server::~Server() {
     worker_.stop();
@@ -37,6 +59,10 @@ bool Server::start() {
         worker_.stop();
         return false;
     }
+    for (const std::string& line : responder_.open(network_.port(), options_.discoveryPort, options_.bindAddress)) {
+        state_.log.logLine(line);
+    }
+    network_.setStatusResponder(&responder_);
     state_.log.logLine(server_text::kStartLine);
     showLocalAddress(state_.status);
     return true;

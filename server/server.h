@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "common/frame_timer.h"
 #include "server/packet_worker.h"
 #include "server/server_network.h"
 #include "server/server_state.h"
+#include "server/status_responder.h"
 
 namespace kestrane {
 
@@ -25,7 +27,14 @@ struct ServerOptions {
     // sizing. A relay to a player whose buffer is full fails, so tests shrink it to make
     // a stalled client fail quickly.
     int playerSendBuffer = 0;
+    // The name LAN players and status queries see (UTF-8); empty: this machine's name.
+    std::string name;
+    // The shared UDP port where every server of a host answers status queries; 0: none.
+    std::uint16_t discoveryPort = kDiscoveryPort;
 };
+
+// The most players a server takes, as status answers report it.
+inline constexpr std::uint16_t kDefaultPlayerLimit = PlayerTable::kLastNumber;
 
 // A server instance with no globals, so tests can run several in one process. The front
 // end (console window or headless loop) owns it on the main thread.
@@ -36,8 +45,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Start-up, in order: player count "0", the worker, the network, "Start Kestrane NetWork
-    // Server" and the local address. False when the network could not start ("socket()
+    // Start-up, in order: player count "0", the worker, the network, the status ports,
+    // "Start Kestrane NetWork Server" and the local address. False when the network could not start ("socket()
     // Error" has been shown); the worker is stopped again.
     bool start();
     // The port the server listens on, once started.
@@ -60,11 +69,13 @@ public:
     ServerState& state() { return state_; }
     ServerLog& log() { return state_.log; }
     ServerStatus& status() { return state_.status; }
+    StatusResponder& statusResponder() { return responder_; }
 
 private:
     ServerOptions options_;
     ServerState state_;
     PacketWorker worker_;
+    StatusResponder responder_;  // before the network, which holds on to it
     ServerNetwork network_;
     std::atomic<bool> exitRequested_{false};
 };

@@ -28,7 +28,7 @@ constexpr int kFramesAfterChange = 2;
 void placeCursor(const UiRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
 
 void readOnlyField(const char* id, const UiRect& rect, const std::string& text) {
-    std::array<char, 64> buffer{};
+    std::array<char, 80> buffer{};  // the longest text is a server name of 64 bytes
     std::snprintf(buffer.data(), buffer.size(), "%s", text.c_str());
     placeCursor(rect);
     ImGui::SetNextItemWidth(rect.width);
@@ -102,6 +102,7 @@ bool ServerConsole::drawFrame() {
 
     placeCursor(layout.stateLabel);
     ImGui::TextUnformatted("State");
+    readOnlyField("##name", layout.nameField, shown.serverName);
     readOnlyField("##address", layout.addressField, shown.address);
     drawLog(layout.logList);
     placeCursor(layout.clearButton);

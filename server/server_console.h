@@ -11,13 +11,14 @@
 
 namespace kestrane {
 
-// Where the console's controls sit: the log column on the left with the IP field above it
+// Where the console's controls sit: the log column on the left with the name and IP fields above it
 // and Clear below; the player column on the right with the count above and Exit below.
 struct ConsoleLayout {
     static constexpr int kWidth = 736;
     static constexpr int kHeight = 420;
 
     UiRect stateLabel{12, 14, 60, 20};
+    UiRect nameField{76, 10, 184, 24};  // the server's name, as LAN players see it
     UiRect addressField{268, 10, 216, 24};
     UiRect logList{12, 44, 472, 322};
     UiRect clearButton{12, 376, 472, 32};

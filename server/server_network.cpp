@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/frame_timer.h"
 #include "platform/message_box.h"
 #include "server/server_texts.h"
+#include "server/status_responder.h"
 
 namespace kestrane {
 
@@ -22,7 +24,9 @@ constexpr int kListenBacklog = 5;
 constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 // While the queue is over its high-water mark, look again this often.
 constexpr int kBackPressureWaitMs = 2;
-constexpr std::size_t kFirstPlayerSlot = 2;  // pollSet_: wake descriptor, listening socket, players
+// pollSet_: wake descriptor, listening socket, the two status sockets, players.
+constexpr std::size_t kStatusSlot = 2;
+constexpr std::size_t kFirstPlayerSlot = 4;
 
 }  // namespace
 
@@ -70,6 +74,9 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
     pollNumbers_.clear();
     pollSet_.push_back({wakeFd_, POLLIN, 0});
     pollSet_.push_back({listening ? listenSocket_.fd() : -1, POLLIN, 0});
+    for (const int fd : statusResponder_ ? statusResponder_->descriptors() : std::array<int, 2>{-1, -1}) {
+        pollSet_.push_back({fd, POLLIN, 0});
+    }
     pollNumbers_.resize(kFirstPlayerSlot, 0);
     if (reading) {
         std::lock_guard lock(state_.playersMutex);
@@ -88,6 +95,9 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
     if (pollSet_[0].revents != 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+    }
+    if (pollSet_[kStatusSlot].revents != 0 || pollSet_[kStatusSlot + 1].revents != 0) {
+        statusResponder_->answerWaiting(secondsSinceStart());
     }
     if (pollSet_[1].revents != 0 && acceptStep()) {
         return;  // a pass that took a new player reads nothing

@@ -18,6 +18,8 @@ inline constexpr std::uint16_t kDefaultServerPort = 5001;
 
 // The main thread's side of the network. Everything here runs on the thread that calls
 // pollNetwork, except wake(), which any thread or a signal handler may call.
+class StatusResponder;
+
 class ServerNetwork {
 public:
     // Records waiting for the worker beyond which the loop stops reading players until it
@@ -48,6 +50,9 @@ public:
     // Ends a pollNetwork wait at once. Async-signal-safe.
     void wake();
 
+    // Status queries are answered in the network pass too, whenever one waits.
+    void setStatusResponder(StatusResponder* responder) { statusResponder_ = responder; }
+
 private:
     bool acceptStep();
     void readStep();
@@ -57,6 +62,7 @@ private:
     TcpSocket listenSocket_;
     int playerSendBuffer_ = 0;
     int wakeFd_ = -1;
+    StatusResponder* statusResponder_ = nullptr;
     std::chrono::steady_clock::time_point acceptPausedUntil_{};
     // Scratch for one pass: the poll set, and the player number of each entry in it.
     std::vector<pollfd> pollSet_;

@@ -21,6 +21,12 @@ void ServerStatus::setAddress(std::string address) {
     ++shown_.revision;
 }
 
+void ServerStatus::setServerName(std::string name) {
+    std::lock_guard lock(mutex_);
+    shown_.serverName = std::move(name);
+    ++shown_.revision;
+}
+
 ServerStatus::Snapshot ServerStatus::snapshot() const {
     std::lock_guard lock(mutex_);
     return shown_;

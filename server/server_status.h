@@ -1,4 +1,4 @@
-// server_status.h -- what the console shows beside the log: player count, player list, address.
+// server_status.h -- what the console shows beside the log: player count, player list, address, name.
 #pragma once
 
 #include <cstdint>
@@ -24,12 +24,14 @@ public:
         std::string playerCount;  // "%d" of the number of players; empty before the first showPlayerCount
         std::vector<PlayerListRow> players;  // in join order
         std::string address;                 // "IP : a.b.c.d", empty when unknown
+        std::string serverName;              // UTF-8, as LAN players see it
         std::uint64_t revision = 0;
     };
 
     void setPlayerCount(int count);
     void setPlayers(std::vector<PlayerListRow> players);
     void setAddress(std::string address);
+    void setServerName(std::string name);
 
     Snapshot snapshot() const;
     // Grows with every change; the console redraws when it moves.

@@ -134,7 +134,9 @@ std::optional<int> ClientApp::login() {
         return connectAtOnce(dialog);
     }
 
-    LoginWindow window(dialog);
+    // The LAN list is a help, never a condition: without its socket the dialog works as ever.
+    LanBrowser browser;
+    LoginWindow window(dialog, browser.open() ? &browser : nullptr);
     if (!window.open()) {
         dialog.pressExit();
         std::fprintf(stderr, "kestrane-client: cannot open the login window: %s\n", SDL_GetError());

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "client/app/main_window.h"
+#include "common/frame_timer.h"
 
 namespace kestrane {
 
@@ -17,6 +18,8 @@ namespace {
 // at least this often for the caret.
 constexpr int kConnectingWaitMs = 16;
 constexpr int kIdleWaitMs = 50;
+// While waiting for window events, the LAN answers are looked at this often at the latest.
+constexpr int kAnswerSliceMs = 8;
 
 void place(const UiRect& rect) { ImGui::SetCursorPos(ImVec2(rect.x, rect.y)); }
 
@@ -50,9 +53,27 @@ bool LoginWindow::open() {
     return true;
 }
 
+bool LoginWindow::waitForEvent(SDL_Event& event, int waitMs) {
+    if (browser_ == nullptr) {
+        return SDL_WaitEventTimeout(&event, std::max(waitMs, 1)) != 0;
+    }
+    const double until = secondsSinceStart() + waitMs / 1000.0;
+    for (;;) {
+        browser_->update(secondsSinceStart());
+        if (SDL_PollEvent(&event) != 0) {
+            return true;
+        }
+        const double left = until - secondsSinceStart();
+        if (left <= 0) {
+            return false;
+        }
+        browser_->waitForAnswer(std::clamp(static_cast<int>(left * 1000), 1, kAnswerSliceMs));
+    }
+}
+
 void LoginWindow::update(int waitMs) {
     SDL_Event event;
-    bool have = SDL_WaitEventTimeout(&event, std::max(waitMs, 1)) != 0;
+    bool have = waitForEvent(event, waitMs);
     while (have) {
         if (event.type == SDL_QUIT) {
             quitRequested_ = true;
@@ -109,6 +130,9 @@ bool LoginWindow::drawFrame(bool& exitPressed) {
                                        ImGuiInputTextFlags_EnterReturnsTrue);
     place(layout.connectButton);
     connectPressed |= ImGui::Button("CONNECT", ImVec2(layout.connectButton.width, layout.connectButton.height));
+    if (browser_ != nullptr) {
+        connectPressed |= drawLanList(layout);
+    }
     ImGui::EndDisabled();
 
     place(layout.exitButton);
@@ -117,6 +141,58 @@ bool LoginWindow::drawFrame(bool& exitPressed) {
     ImGui::End();
     window_.endFrame();
     return connectPressed && enabled;
+}
+
+bool LoginWindow::drawLanList(const LoginLayout& layout) {
+    centredLabel(layout.lanLabel, "LAN");
+    place(layout.lanList);
+    const ImGuiTableFlags flags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_BordersOuter | ImGuiTableFlags_RowBg;
+    if (!ImGui::BeginTable("##lan", 4, flags, ImVec2(layout.lanList.width, layout.lanList.height))) {
+        return false;
+    }
+    ImGui::TableSetupScrollFreeze(0, 1);
+    ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthStretch);
+    ImGui::TableSetupColumn("Players", ImGuiTableColumnFlags_WidthFixed, 64);
+    ImGui::TableSetupColumn("Address", ImGuiTableColumnFlags_WidthFixed, 168);
+    ImGui::TableSetupColumn("Ping", ImGuiTableColumnFlags_WidthFixed, 56);
+    ImGui::TableNextRow(ImGuiTableRowFlags_Headers, LoginLayout::kLanRowHeight);
+    for (int column = 0; column < 4; ++column) {
+        ImGui::TableSetColumnIndex(column);
+        ImGui::TextUnformatted(ImGui::TableGetColumnName(column));
+    }
+
+    bool doubleClicked = false;
+    const ImU32 textColour = ImGui::GetColorU32(ImGuiCol_Text);
+    const std::vector<LanServer>& servers = browser_->servers();
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        const LanServer& server = servers[i];
+        const std::string field = kestrane::serverFieldText(server);
+        const std::string address = server.game.address.toString() + ":" + std::to_string(server.game.port);
+        const std::string players = std::to_string(server.players) + "/" + std::to_string(server.limit);
+        ImGui::TableNextRow(ImGuiTableRowFlags_None, LoginLayout::kLanRowHeight);
+        ImGui::TableNextColumn();
+        ImGui::PushID(static_cast<int>(i));
+        const ImGuiSelectableFlags selectFlags =
+            ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick;
+        if (ImGui::Selectable("##server", selectedServer_ == field, selectFlags,
+                              ImVec2(0, LoginLayout::kLanRowHeight - ImGui::GetStyle().CellPadding.y * 2))) {
+            selectedServer_ = field;
+            copyInto(serverText_, field);
+            doubleClicked |= ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left);
+        }
+        ImGui::PopID();
+        // Drawn as plain text: a name may hold characters ImGui labels treat specially.
+        ImGui::GetWindowDrawList()->AddText(ImGui::GetItemRectMin(), textColour, server.name.data(),
+                                            server.name.data() + server.name.size());
+        ImGui::TableNextColumn();
+        ImGui::TextUnformatted(players.c_str());
+        ImGui::TableNextColumn();
+        ImGui::TextUnformatted(address.c_str());
+        ImGui::TableNextColumn();
+        ImGui::TextUnformatted(roundTripText(server.roundTripSeconds).c_str());
+    }
+    ImGui::EndTable();
+    return doubleClicked;
 }
 
 LoginResult runLoginDialog(LoginDialog& dialog, LoginWindow& window) {

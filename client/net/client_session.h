@@ -13,6 +13,7 @@
 #include "common/packet.h"
 #include "common/packet_queue.h"
 #include "common/player_info.h"
+#include "common/server_address.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_event.h"
 
@@ -28,15 +29,6 @@ inline constexpr std::string_view kSocketErrorText = "socket() Error";
 inline constexpr std::string_view kHostNotFoundText = "FIND Host Name Error In DNS";
 inline constexpr std::string_view kConnectErrorText = "Socket Connect Error";
 inline constexpr std::string_view kWrongServerText = "잘못된 서버를 지명하였습니다.";
-
-struct ServerAddress {
-    std::string host;
-    std::uint16_t port = kServerPort;
-};
-
-// "HOST" or "HOST:PORT" as the player typed it (surrounding blanks ignored); nothing when
-// the host is empty or the port is not a number from 1 to 65535.
-std::optional<ServerAddress> parseServerAddress(std::string_view text);
 
 // Draws a starting position; the default seeds the C library's generator with the time in
 // seconds, then draws x = rand() % 400 + 100 and y = rand() % 300 + 100.

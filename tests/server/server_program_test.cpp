@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "platform/udp_socket.h"
 #include "server/server_texts.h"
 #include "tests/support/child_process.h"
 #include "test_client.h"
@@ -23,9 +24,66 @@ TEST(ServerProgram, HelpAndBadOptions) {
     EXPECT_TRUE(usage->starts_with("Usage: kestrane-server"));
     EXPECT_EQ(help.waitForExit(), 0);
 
-    ChildProcess bad = serverProgram({"--headless", "--port", "70000"});
-    EXPECT_EQ(bad.waitForExit(), 2);
-    EXPECT_NE(bad.errorText().find("--port"), std::string::npos);
+    struct Bad {
+        std::vector<std::string> arguments;
+        const char* complaint;
+    };
+    const std::vector<Bad> bads = {
+        {{"--headless", "--port", "70000"}, "--port"},
+        {{"--headless", "--name", ""}, "--name wants 1 to 64 bytes"},
+        {{"--headless", "--name", std::string(65, 'n')}, "--name wants 1 to 64 bytes"},
+        {{"--headless", "--players"}, "--players goes with --query"},
+        {{"--query", "host:0"}, "--query wants HOST or HOST:PORT"},
+    };
+    for (const Bad& bad : bads) {
+        ChildProcess program = serverProgram(bad.arguments);
+        EXPECT_EQ(program.waitForExit(), 2) << bad.complaint;
+        EXPECT_NE(program.errorText().find(bad.complaint), std::string::npos) << program.errorText();
+    }
+}
+
+TEST(ServerProgram, QueryPrintsOneStatusLineAndThePlayersWithoutJoining) {
+    ChildProcess server = serverProgram({"--headless", "--port", "0", "--name", "Query Hall"});
+    std::optional<std::string> line;
+    do {
+        line = server.nextLine();
+    } while (line && line->find(" Port : ") == std::string::npos);
+    ASSERT_TRUE(line);
+    const std::string port = line->substr(line->find(" Port : ") + 8);
+    TestClient client;
+    ASSERT_EQ(client.join(static_cast<std::uint16_t>(std::stoi(port))), 1);
+    client.sendJoin("Choi");
+    do {  // the name, the connect line, then the join line
+        line = server.nextLine();
+    } while (line && line->find("[ Choi ]") == std::string::npos);
+    ASSERT_TRUE(line);
+
+    ChildProcess query = serverProgram({"--query", "127.0.0.1:" + port, "--players"});
+    EXPECT_EQ(query.waitForExit(), 0) << query.errorText();
+    const std::regex status("Query Hall\t1/255\t127\\.0\\.0\\.1:" + port + "\t[0-9.]+\t[0-9.]+ ms");
+    const std::optional<std::string> statusLine = query.nextLine();
+    ASSERT_TRUE(statusLine);
+    EXPECT_TRUE(std::regex_match(*statusLine, status)) << *statusLine;
+    EXPECT_EQ(query.nextLine(), "1\tChoi");
+    EXPECT_FALSE(query.nextLine(100ms));
+    // Nothing of it reached the log: the next line is the server's own closing.
+    server.signal(SIGTERM);
+    const std::optional<std::string> closing = server.nextLine();
+    ASSERT_TRUE(closing);
+    EXPECT_TRUE(closing->ends_with(std::string(server_text::kClosingLine))) << *closing;
+}
+
+TEST(ServerProgram, QueryAgainstNothingEndsWithOneWithinAboutASecond) {
+    UdpSocket silent = UdpSocket::open();  // a port that is bound, so nothing else answers there
+    ASSERT_TRUE(silent.bind(0, Ipv4Address::loopback()));
+    const auto started = std::chrono::steady_clock::now();
+    ChildProcess query = serverProgram({"--query", "127.0.0.1:" + std::to_string(silent.localPort())});
+    EXPECT_EQ(query.waitForExit(3s), 1);  // given up after its second
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
+    EXPECT_NE(query.errorText().find("no answer from 127.0.0.1:" + std::to_string(silent.localPort())),
+              std::string::npos)
+        << query.errorText();
+    EXPECT_TRUE(query.output().empty());
 }
 
 TEST(ServerProgram, PortAlreadyTakenEndsWithSocketError) {
@@ -40,7 +98,7 @@ TEST(ServerProgram, PortAlreadyTakenEndsWithSocketError) {
 }
 
 TEST(ServerProgram, HeadlessLogsTimeStampedLinesAndClosesOnSigterm) {
-    ChildProcess program = serverProgram({"--headless", "--port", "0"});
+    ChildProcess program = serverProgram({"--headless", "--port", "0", "--name", "Pine Hall"});
     const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
     std::vector<std::string> texts;
     auto readLine = [&]() -> std::string {
@@ -58,6 +116,7 @@ TEST(ServerProgram, HeadlessLogsTimeStampedLinesAndClosesOnSigterm) {
     const std::string portLine = readLine();
     ASSERT_TRUE(portLine.starts_with("Port : "));
     const auto port = static_cast<std::uint16_t>(std::stoi(portLine.substr(7)));
+    EXPECT_EQ(readLine(), "Name : Pine Hall");
 
     TestClient client;
     ASSERT_EQ(client.join(port), 1);
