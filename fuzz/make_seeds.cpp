@@ -2,8 +2,8 @@
 // from code so that no binary input is kept in the repository.
 //
 // Usage: kestrane-fuzz-seeds OUT_DIR [DATA_DIR]
-// Writes OUT_DIR/<target>/<name> for the targets stream_reader, sprite_set, wav, dispatcher and
-// server.
+// Writes OUT_DIR/<target>/<name> for the targets stream_reader, sprite_set, wav, dispatcher,
+// server and status_datagram.
 // DATA_DIR, when given, is where the build put the game's data files; its small sprite set
 // and sounds are taken as seeds too.
 #include <cstdint>
@@ -15,6 +15,7 @@
 
 #include "common/packet.h"
 #include "common/player_info.h"
+#include "common/status_datagram.h"
 #include "tests/media/test_files.h"
 
 namespace {
@@ -238,6 +239,31 @@ void serverSeeds(SeedWriter& out) {
     out.write("server", "rough-byte-by-byte", rough);
 }
 
+// Status datagrams: queries of both kinds and sizes, answers with and without the player
+// list, one cut short, and a few that are almost right.
+void statusSeeds(SeedWriter& out) {
+    out.write("status_datagram", "query", encodeStatusQuery({0x01020304, false}));
+    out.write("status_datagram", "query-for-players", encodeStatusQuery({0x05060708, true}, 1024));
+    StatusAnswer answer;
+    answer.token = 0x01020304;
+    answer.instance = 0xA5A5A5A5;
+    answer.players = 3;
+    answer.limit = 255;
+    answer.port = 5002;
+    answer.name = "\xED\x95\x9C Hall";  // a Korean syllable in UTF-8
+    answer.version = "0.1.0";
+    out.write("status_datagram", "answer", *encodeStatusAnswer(answer, kStatusQuerySize));
+    answer.hasPlayerList = true;
+    answer.playerList = {{1, "one"}, {2, "\xEC\x9D\xB4\xEB\xA6\x84"}, {3, ""}};
+    const Bytes listed = *encodeStatusAnswer(answer, kStatusQuerySize);
+    out.write("status_datagram", "answer-with-players", listed);
+    out.write("status_datagram", "answer-cut", *encodeStatusAnswer(answer, listed.size() - 2));
+    Bytes otherVersion = encodeStatusQuery({9, true});
+    otherVersion[4] = 2;
+    out.write("status_datagram", "query-of-another-version", otherVersion);
+    out.write("status_datagram", "answer-truncated", Bytes(listed.begin(), listed.end() - 3));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +278,7 @@ int main(int argc, char** argv) {
     waveSeeds(out, dataDir);
     dispatcherSeeds(out);
     serverSeeds(out);
+    statusSeeds(out);
     std::printf("kestrane-fuzz-seeds: wrote %d seeds under %s\n", out.written(), argv[1]);
     return 0;
 }

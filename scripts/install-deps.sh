@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  # tests and fuzzing
-  libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  # tests and fuzzing (iproute2: network namespaces for the LAN broadcast test)
+  libgtest-dev libgmock-dev clang libclang-rt-14-dev iproute2
   # window, text, sound, dialogs
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libimgui-dev libstb-dev fonts-unifont
   # headless display for visual checks and end-to-end runs

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <tuple>
 
 namespace kestrane {
@@ -18,6 +17,9 @@ std::string serverFieldText(const LanServer& server) {
 
 std::string roundTripText(double seconds) {
     const double ms = seconds * 1000;
+    if (ms < 0.1) {
+        return "<0.1 ms";  // this machine, or one very close
+    }
     char text[32];
     std::snprintf(text, sizeof text, ms < 10 ? "%.1f ms" : "%.0f ms", ms);
     return text;
@@ -72,8 +74,7 @@ void LanBrowser::update(double now) {
 bool LanBrowser::waitForAnswer(int timeoutMs) const { return socket_.valid() && socket_.waitReadable(timeoutMs); }
 
 void LanBrowser::sendRound(double now) {
-    static std::mt19937 random{std::random_device{}()};
-    token_ = static_cast<std::uint32_t>(random());
+    token_ = static_cast<std::uint32_t>(random_());
     roundSentAt_ = now;
     const std::vector<std::uint8_t> query = encodeStatusQuery({token_, false});
     for (const Endpoint& target : targets_()) {

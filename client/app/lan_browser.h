@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -74,6 +75,7 @@ private:
     UdpSocket socket_;
     std::optional<double> roundSentAt_;
     std::uint32_t token_ = 0;
+    std::mt19937 random_{std::random_device{}()};  // tokens, so answers to others' queries are not taken
     std::vector<LanServer> servers_;
     std::uint64_t revision_ = 0;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kStatusMaxDatagram);

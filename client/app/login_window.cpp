@@ -154,7 +154,7 @@ bool LoginWindow::drawLanList(const LoginLayout& layout) {
     ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthStretch);
     ImGui::TableSetupColumn("Players", ImGuiTableColumnFlags_WidthFixed, 64);
     ImGui::TableSetupColumn("Address", ImGuiTableColumnFlags_WidthFixed, 168);
-    ImGui::TableSetupColumn("Ping", ImGuiTableColumnFlags_WidthFixed, 56);
+    ImGui::TableSetupColumn("Ping", ImGuiTableColumnFlags_WidthFixed, 64);
     ImGui::TableNextRow(ImGuiTableRowFlags_Headers, LoginLayout::kLanRowHeight);
     for (int column = 0; column < 4; ++column) {
         ImGui::TableSetColumnIndex(column);
@@ -182,8 +182,8 @@ bool LoginWindow::drawLanList(const LoginLayout& layout) {
         }
         ImGui::PopID();
         // Drawn as plain text: a name may hold characters ImGui labels treat specially.
-        ImGui::GetWindowDrawList()->AddText(ImGui::GetItemRectMin(), textColour, server.name.data(),
-                                            server.name.data() + server.name.size());
+        const ImVec2 at(ImGui::GetItemRectMin().x + ImGui::GetStyle().CellPadding.x, ImGui::GetItemRectMin().y);
+        ImGui::GetWindowDrawList()->AddText(at, textColour, server.name.data(), server.name.data() + server.name.size());
         ImGui::TableNextColumn();
         ImGui::TextUnformatted(players.c_str());
         ImGui::TableNextColumn();

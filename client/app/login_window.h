@@ -18,7 +18,7 @@ namespace kestrane {
 // right the games found on the LAN.
 struct LoginLayout {
     static constexpr int kFormWidth = 238;
-    static constexpr int kWidth = 650;
+    static constexpr int kWidth = 670;
     static constexpr int kHeight = 212;
 
     UiRect serverLabel{0, 26, kFormWidth, 16};
@@ -27,11 +27,11 @@ struct LoginLayout {
     UiRect nameField{62, 114, 114, 28};
     UiRect connectButton{14, 170, 100, 28};
     UiRect exitButton{124, 170, 100, 28};
-    UiRect lanLabel{kFormWidth, 26, 400, 16};
-    UiRect lanList{kFormWidth, 50, 400, 148};
+    UiRect lanLabel{kFormWidth, 26, 420, 16};
+    UiRect lanList{kFormWidth, 50, 420, 148};
     static constexpr float kLanRowHeight = 24;  // each row of the list, the heading's included
 
-    // The middle of row `row` (0: the first server) of the LAN list.
+    // Where row `row` (0: the first server) of the LAN list sits.
     UiRect lanRow(int row) const {
         return {lanList.x, lanList.y + kLanRowHeight * static_cast<float>(row + 1), lanList.width, kLanRowHeight};
     }

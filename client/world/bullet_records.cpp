@@ -27,6 +27,14 @@ int findHitBullet(const ClientWorld& world, std::uint16_t id, std::uint8_t victi
     return found == bullets.end() ? findBulletRecord(world, id) : static_cast<int>(found - bullets.begin());
 }
 
+// Bullets of `kind` that `owner` has in the table.
+int bulletsInFlight(const ClientWorld& world, std::uint8_t owner, std::uint8_t kind) {
+    return static_cast<int>(std::count_if(world.bulletRecords.begin(), world.bulletRecords.end(),
+                                          [owner, kind](const BulletRecord& bullet) {
+                                              return bullet.owner == owner && bullet.kind == kind;
+                                          }));
+}
+
 }  // namespace
 
 void BulletRecord::init(std::uint8_t shooter, std::uint16_t bulletId, std::uint16_t startX, std::uint16_t startY,
@@ -93,6 +101,13 @@ bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std
     const std::uint8_t kind = payload[kFireKindOffset];
     if (kind != kShot && kind != kMine) {
         return false;  // no picture and no damage for it: a peer's bad value
+    }
+    if (owner == 0 || bulletsInFlight(world, owner, kind) >= kMaxBulletsPerOwner[kind]) {
+        if (owner == world.localPlayerNumber()) {
+            int& count = world.ownBulletCount[kind];
+            count = std::max(count - 1, 0);  // the frame tick counted it when it fired
+        }
+        return false;
     }
     BulletRecord bullet;
     bullet.init(owner, readU16(&payload[kFireIdOffset]), readU16(&payload[kFireXOffset]),

@@ -27,6 +27,10 @@ inline constexpr std::array<std::uint8_t, kBulletKindCount * kBulletFramesPerKin
 // Energy a hit takes, by kind.
 inline constexpr std::array<std::uint8_t, kBulletKindCount> bulletDamage = {5, 10};
 inline constexpr int kShotSpeed = 5;  // pixels per tick
+// Bullets of one owner a world holds at most, by kind: twice the fire limits, which honest
+// clients stay below even when Fires sent before a Join come back after it. With player
+// numbers 1 to 255 a world never holds more than 255 x 16 bullets.
+inline constexpr std::array<int, kBulletKindCount> kMaxBulletsPerOwner = {6, 10};
 
 // One shot or mine, as every client holds it. Only kinds 0 and 1 are ever stored.
 struct BulletRecord {
@@ -57,8 +61,10 @@ struct BulletRecord {
 
 // Index of the first bullet with that id, or -1.
 int findBulletRecord(const ClientWorld& world, std::uint16_t id);
-// A relayed Fire from `owner`; payload: id, x, y (16-bit each), kind, direction. A payload
-// shorter than 8 bytes or a kind other than shot or mine is refused (false).
+// A relayed Fire from `owner`; payload: id, x, y (16-bit each), kind, direction. Refused
+// (false): a payload shorter than 8 bytes, a kind other than shot or mine, owner 0, and a
+// bullet that would give its owner more than kMaxBulletsPerOwner of its kind. A refused Fire
+// of the local player gives its place in ownBulletCount back.
 bool addBulletRecord(ClientWorld& world, std::uint8_t owner, std::span<const std::uint8_t> payload);
 // Removes the first bullet with that id; false when there is none.
 bool removeBulletRecord(ClientWorld& world, std::uint16_t id);

@@ -143,6 +143,14 @@ int findPlayerRecord(const ClientWorld& world, std::uint8_t number) {
 PlayerRecord* localPlayerRecord(ClientWorld& world) { return findRecord(world, world.localPlayerNumber()); }
 
 void addPlayerRecord(ClientWorld& world, std::uint8_t number, const PlayerInfo& info) {
+    if (number == 0) {
+        return;  // the server is no player; only a hostile peer could send this
+    }
+    if (PlayerRecord* known = findRecord(world, number)) {
+        // A player joins once: a second Join from the number (a peer's repeat) starts afresh.
+        *known = makePlayerRecord(world, number, info);
+        return;
+    }
     world.playerRecords.push_back(makePlayerRecord(world, number, info));
 }
 

@@ -111,7 +111,8 @@ private:
 int findPlayerRecord(const ClientWorld& world, std::uint8_t number);
 // The local player's record, or null while it has none.
 PlayerRecord* localPlayerRecord(ClientWorld& world);
-// Appends a record made from `info` (a Join); does not look for one with the same number.
+// A Join: a record made from `info` replaces the one with that number, or is appended when
+// there is none, so the table never holds a number twice. Number 0 (the server) is refused.
 void addPlayerRecord(ClientWorld& world, std::uint8_t number, const PlayerInfo& info);
 // A PlayerState: a known player takes energy, direction, motion and position (not name,
 // spare or frame); an unknown other player is added; an unknown local player is ignored.

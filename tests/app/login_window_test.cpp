@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "client/app/login_window.h"
+#include "lan_servers.h"
 #include "platform/message_box.h"
 
 namespace kestrane {
@@ -21,6 +22,7 @@ protected:
         listener = TcpSocket::openStream();
         ASSERT_TRUE(listener.bindAndListen(0, 5, Ipv4Address::loopback()));
         ASSERT_TRUE(dialog.open());
+        ASSERT_TRUE(lanBrowser.open());
     }
     void openWindow() {
         ASSERT_TRUE(window.open()) << SDL_GetError();
@@ -82,7 +84,9 @@ protected:
     TcpSocket listener;
     ClientSession session;
     LoginDialog dialog{session};
-    LoginWindow window{dialog};
+    std::vector<Endpoint> lanTargets;  // none unless a test asks servers of its own
+    LanBrowser lanBrowser{[this] { return lanTargets; }};
+    LoginWindow window{dialog, &lanBrowser};
 };
 
 TEST_F(LoginWindowTest, TypedAddressAndEnterConnect) {
@@ -143,6 +147,41 @@ TEST_F(LoginWindowTest, QuitSignalEndsTheDialogQuietly) {
     ASSERT_EQ(SDL_PushEvent(&quit), 1);
     EXPECT_EQ(runLoginDialog(dialog, window), LoginResult::Quit);
     EXPECT_FALSE(session.socket().valid());
+    EXPECT_TRUE(boxes.texts().empty());
+}
+
+TEST_F(LoginWindowTest, LanListFillsTheServerFieldAndADoubleClickConnects) {
+    testing::RunningServer east("East Hall", 0);
+    testing::RunningServer west("West Hall", 0);
+    ASSERT_TRUE(east.started() && west.started());
+    lanTargets = {east.statusEndpoint(), west.statusEndpoint()};
+    dialog.playerName = "Lee";
+    openWindow();
+    const auto until = std::chrono::steady_clock::now() + 3s;
+    while (lanBrowser.servers().size() < 2 && std::chrono::steady_clock::now() < until) {
+        window.update(10);
+    }
+    ASSERT_EQ(lanBrowser.servers().size(), 2u);
+    pump(100ms);
+    const std::string path = "login_dialog_lan.png";
+    std::filesystem::remove(path);
+    ASSERT_TRUE(window.saveScreenshot(path));
+
+    const std::string eastAddress = "127.0.0.1:" + std::to_string(east.server().port());
+    const std::string westAddress = "127.0.0.1:" + std::to_string(west.server().port());
+    click(LoginWindow::layout().lanRow(1));
+    EXPECT_EQ(window.serverFieldText(), westAddress);
+    EXPECT_EQ(dialog.outcome(), LoginDialog::Outcome::Open);
+    click(LoginWindow::layout().lanRow(0));
+    EXPECT_EQ(window.serverFieldText(), eastAddress);
+    EXPECT_EQ(dialog.outcome(), LoginDialog::Outcome::Open);
+    EXPECT_EQ(east.server().status().snapshot().playerCount, "0");
+
+    click(LoginWindow::layout().lanRow(0));  // the second click of a double click
+    pump(2s);
+    EXPECT_EQ(dialog.outcome(), LoginDialog::Outcome::Connected);
+    EXPECT_EQ(dialog.serverIp, eastAddress);
+    EXPECT_EQ(east.server().status().snapshot().playerCount, "1");
     EXPECT_TRUE(boxes.texts().empty());
 }
 

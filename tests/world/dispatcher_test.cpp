@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <tuple>
 
 #include "tests/world/world_fixture.h"
@@ -239,6 +241,78 @@ TEST(Replica, TwoClientsFedTheSameRelayedStreamEndIdentical) {
     EXPECT_EQ(server.count(MsgType::PlayerState), 3);
     EXPECT_EQ(findPlayerRecord(a.world, 3), -1);
     EXPECT_EQ(a.world.playerRecords.size(), 2u);
+}
+
+// Whatever a hostile peer sends, the tables stay bounded: a Join for a known number replaces
+// its record, number 0 is no player, and an owner never has more than 6 shots and 10 mines.
+TEST(Dispatcher, HostileFloodsLeaveTheTablesBounded) {
+    struct Case {
+        const char* what;
+        std::vector<PacketRecord> packets;
+        std::array<int, 2> ownCountBefore;
+        std::size_t players;
+        std::size_t bullets;
+        std::array<int, 2> ownCountAfter;
+    };
+    const auto fires = [](int owners, int each) {
+        std::vector<PacketRecord> packets;
+        for (int owner = 0; owner < owners; ++owner) {
+            for (int i = 0; i < each; ++i) {
+                const auto number = static_cast<std::uint8_t>(owner);
+                packets.push_back(firePacket(number, static_cast<std::uint16_t>(i), 300, 300, kShot, 0));
+                packets.push_back(firePacket(number, static_cast<std::uint16_t>(i), 300, 300, kMine, 0));
+            }
+        }
+        return packets;
+    };
+    std::vector<PacketRecord> joins;
+    for (int round = 0; round < 2; ++round) {
+        for (int number = 0; number < 256; ++number) {
+            joins.push_back(joinPacket(static_cast<std::uint8_t>(number), playerInfo(100 + round, 100)));
+            joins.push_back(statePacket(static_cast<std::uint8_t>(number), playerInfo(100, 100 + round)));
+        }
+    }
+    const std::vector<Case> cases = {
+        {"every number joins twice and sends states", joins, {0, 0}, 255, 0, {0, 0}},
+        {"every sender floods shots and mines", fires(256, 20), {0, 0}, 0, 255 * 16, {0, 0}},
+        {"own fires over the bound give their place back", fires(2, 12), {3, 5}, 0, 16, {0, 3}},
+        {"own fires within the bound keep their count", fires(2, 3), {3, 3}, 0, 6, {3, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestClient client(1);
+        client.world.ownBulletCount = c.ownCountBefore;
+        for (std::size_t i = 0; i < c.packets.size(); ++i) {
+            client.receive({c.packets[i]});
+            if (i % 64 == 0) {
+                client.sent();  // the answers to the Joins, read as the server would
+            }
+        }
+        EXPECT_EQ(client.world.playerRecords.size(), c.players);
+        EXPECT_EQ(client.world.bulletRecords.size(), c.bullets);
+        EXPECT_EQ(client.world.ownBulletCount, c.ownCountAfter);
+        std::map<int, std::array<int, 2>> perOwner;
+        for (const BulletRecord& bullet : client.world.bulletRecords) {
+            EXPECT_NE(bullet.owner, 0);
+            perOwner[bullet.owner][bullet.kind] += 1;
+        }
+        for (const auto& [owner, counts] : perOwner) {
+            EXPECT_LE(counts[0], 6) << "owner " << owner;
+            EXPECT_LE(counts[1], 10) << "owner " << owner;
+        }
+        std::set<int> numbers;
+        for (const PlayerRecord& player : client.world.playerRecords) {
+            EXPECT_TRUE(numbers.insert(player.number).second) << "player " << int{player.number} << " twice";
+        }
+    }
+    // The replaced record is the second Join's, in the first one's place.
+    TestClient client(1);
+    client.receive({joinPacket(7, playerInfo(100, 100, 0, "old")), joinPacket(8, playerInfo(200, 200)),
+                    joinPacket(7, playerInfo(150, 160, 2, "new"))});
+    ASSERT_EQ(client.world.playerRecords.size(), 2u);
+    EXPECT_EQ(client.world.playerRecords[0].number, 7);
+    EXPECT_EQ(nameText(client.world.playerRecords[0].name), "new");
+    EXPECT_EQ(client.world.playerRecords[0].x, 150);
 }
 
 }  // namespace
