@@ -5,6 +5,7 @@
 #include <array>
 
 #include "common/text.h"
+#include "kestrane_version.h"
 
 namespace kestrane {
 
@@ -203,6 +204,6 @@ std::optional<StatusAnswer> decodeStatusAnswer(std::span<const std::uint8_t> dat
     return answer;
 }
 
-std::string_view programVersion() { return KESTRANE_VERSION; }
+std::string_view programVersion() { return kVersion; }
 
 }  // namespace kestrane

@@ -3,8 +3,8 @@
 # checks what an installation must hold: the file list, the menu entry, the AppStream data,
 # the manual pages (rendered without warnings, every --help option listed), --version, the
 # service unit, and a short match of the installed server, bots and client, all started from
-# another folder, that finds its data; and, with the data taken away, one message that says
-# where it looked.
+# another folder, that finds its data (with a status query of the server on the way); and,
+# with the data taken away, one message that says where it looked.
 set -euo pipefail
 build=$1
 version=$2
@@ -131,6 +131,9 @@ timeout 60 "$prefix/bin/kestrane-client" --server "127.0.0.1:$port" --name Insta
 grep -q '^script: players 3' "$work/client.out" || { show "$work/client.out"; fail "the client never saw the two bots"; }
 [ -s "$elsewhere/installed.png" ] || fail "the client saved no screenshot where it was started"
 if grep -q 'data files' "$work/client.err"; then show "$work/client.err"; fail "the installed client did not find its data"; fi
+"$prefix/bin/kestrane-server" --query "127.0.0.1:$port" --players >"$work/query.txt" 2>&1 ||
+  { show "$work/query.txt"; fail "the installed server did not answer a query"; }
+grep -qP "\t$version\t" "$work/query.txt" || { show "$work/query.txt"; fail "the server's answer does not carry version $version"; }
 kill -TERM "$bots"
 status=0
 wait "$bots" || status=$?
