@@ -49,7 +49,7 @@ struct BrainHarness {
     }
     bool keyDown(int key) const { return !history.empty() && (history.back()[static_cast<std::size_t>(key)] & kKeyDownBit) != 0; }
 
-    TestClient client;
+    WorldClient client;
     BotBrain brain;
     std::vector<KeyState> history;
     int framesRun = 0;

@@ -7,8 +7,8 @@ namespace kestrane::testing {
 namespace {
 
 // A client whose local player 1 stands at (300, 300) facing `direction`, with player 2 known.
-struct Arena : TestClient {
-    explicit Arena(std::uint8_t direction = 0) : TestClient(1) {
+struct Arena : WorldClient {
+    explicit Arena(std::uint8_t direction = 0) : WorldClient(1) {
         receive({joinPacket(1, playerInfo(300, 300, direction, "me")), statePacket(2, playerInfo(200, 200))});
     }
     BulletRecord& bullet(std::size_t index) { return world.bulletRecords.at(index); }
@@ -158,11 +158,11 @@ TEST(SharedIds, AHitTakesAnotherPlayersBulletAndLeavingTheArenaTakesTheBulletTha
 
 TEST(OwnBulletCount, FollowsTheLocalPlayersBulletsOnItsOwnClientOnly) {
     Arena shooter;
-    TestClient other(2);
+    WorldClient other(2);
     other.receive({joinPacket(2, playerInfo(200, 200)), statePacket(1, playerInfo(300, 300))});
     shooter.world.ownBulletCount = {2, 1};
     other.world.ownBulletCount = {1, 1};
-    for (TestClient* client : {static_cast<TestClient*>(&shooter), &other}) {
+    for (WorldClient* client : {static_cast<WorldClient*>(&shooter), &other}) {
         client->receive({firePacket(1, 1, 605, 100, kShot, 2), firePacket(1, 2, 600, 120, kShot, 2),
                          firePacket(1, 3, 300, 120, kMine, 2), firePacket(1, 4, 300, 200, kShot, 0)});
         client->receive({tickPacket()});

@@ -17,20 +17,20 @@ int chatLinesDrawn(const DrawLog& log) {
 }
 
 // The chat history's part of a frame: trimmed, drawn, aged.
-void chatFrame(TestClient& client) {
+void chatFrame(WorldClient& client) {
     trimChatLines(client.world);
     drawChatLines(client.world, client.media);
     ageChatLines(client.world);
 }
 
 // The typed line's part of a frame while the box is open.
-void inputFrame(TestClient& client) {
+void inputFrame(WorldClient& client) {
     refreshChatInput(client.world);
     drawChatInput(client.world, client.media);
 }
 
 TEST(ChatLines, ABurstIsTrimmedOneLinePerFrameAndDrawnSixteenPixelsApart) {
-    TestClient client(1);
+    WorldClient client(1);
     for (int i = 0; i < 12; ++i) {
         client.receive({chatPacket(2, "line " + std::to_string(i))});
     }
@@ -47,7 +47,7 @@ TEST(ChatLines, ABurstIsTrimmedOneLinePerFrameAndDrawnSixteenPixelsApart) {
 }
 
 TEST(ChatLines, TheOldestLineGoesAtTheEndOfItsHundredAndFirstDrawnFrame) {
-    TestClient client(1);
+    WorldClient client(1);
     client.receive({chatPacket(2, "first")});
     for (int frame = 0; frame < 100; ++frame) {
         chatFrame(client);
@@ -67,14 +67,14 @@ TEST(ChatLines, TheOldestLineGoesAtTheEndOfItsHundredAndFirstDrawnFrame) {
 }
 
 TEST(ChatLines, AFullLineKeepsItsTerminator) {
-    TestClient client(1);
+    WorldClient client(1);
     appendChatLine(client.world, std::vector<std::uint8_t>(90, 'x'));
     EXPECT_EQ(chatLineText(client.world.chatLines[0]), std::string(70, 'x'));
     EXPECT_EQ(client.world.chatLines[0][70], '\0');
 }
 
 TEST(ChatInput, TheTypedLineBlinksItsCaretWhenTheCaretTimerComesDue) {
-    TestClient client(1, "kim");
+    WorldClient client(1, "kim");
     client.world.chatBox.setFocus();
     client.world.chatBox.textInput("gg");
     std::vector<std::string> shown;
@@ -100,7 +100,7 @@ TEST(ChatInput, TheTypedLineBlinksItsCaretWhenTheCaretTimerComesDue) {
 }
 
 TEST(ChatBox, EnterSendsTheLineWithTheNameAndEscapeDropsIt) {
-    TestClient client(3, "kim");
+    WorldClient client(3, "kim");
     ChatBox& box = client.world.chatBox;
     box.textInput("ignored while closed");
     EXPECT_FALSE(box.keyDown(ChatKey::Enter));
@@ -131,7 +131,7 @@ TEST(ChatBox, EnterSendsTheLineWithTheNameAndEscapeDropsIt) {
 }
 
 TEST(ChatBox, EditsWholeKoreanCharactersAndStopsWhereTheLineWouldBeCut) {
-    TestClient client(1, "kim");
+    WorldClient client(1, "kim");
     ChatBox& box = client.world.chatBox;
     box.setFocus();
     box.textInput(utf8ToCp949("a한글b"));  // code page 949: 'a', two two-byte characters, 'b'

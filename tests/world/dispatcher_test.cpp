@@ -12,7 +12,7 @@ namespace kestrane::testing {
 namespace {
 
 TEST(Dispatcher, TheOwnJoinAloneStartsTheWorldWithoutAnsweringIt) {
-    TestClient client(1);
+    WorldClient client(1);
     client.receive({joinPacket(1, playerInfo(300, 300))});
     EXPECT_TRUE(client.world.worldRunning);
     EXPECT_TRUE(client.sent().empty());
@@ -23,7 +23,7 @@ TEST(Dispatcher, TheOwnJoinAloneStartsTheWorldWithoutAnsweringIt) {
 TEST(Dispatcher, BulletsRelayedBeforeTheOwnJoinAreDroppedWithIt) {
     // Players 1 and 2 fire while player 3's Join is on its way: 3 receives the shot and the
     // mine first, but every other client empties its bullets at 3's Join, so 3 must as well.
-    TestClient client(3);
+    WorldClient client(3);
     client.receive({firePacket(1, 7, 300, 300, kShot, 2), firePacket(2, 8, 200, 200, kMine, 0), tickPacket()});
     ASSERT_EQ(client.world.bulletRecords.size(), 2u);
     client.receive({joinPacket(3, playerInfo(300, 300))});
@@ -33,7 +33,7 @@ TEST(Dispatcher, BulletsRelayedBeforeTheOwnJoinAreDroppedWithIt) {
 }
 
 TEST(Dispatcher, AnotherPlayersJoinStopsTheWorldAnswersOnceAndClearsTheBullets) {
-    TestClient client(1);
+    WorldClient client(1);
     client.receive({joinPacket(1, playerInfo(300, 300, 0, "me")), firePacket(1, 0, 300, 280, kShot, 0),
                     firePacket(4, 1, 200, 200, kMine, 0)});
     client.world.ownBulletCount = {1, 2};
@@ -56,7 +56,7 @@ TEST(Dispatcher, AnotherPlayersJoinStopsTheWorldAnswersOnceAndClearsTheBullets) 
 }
 
 TEST(Dispatcher, ResumeAndServerClosingSwitchTheWorldWhichMovesEitherWay) {
-    TestClient client(1);
+    WorldClient client(1);
     client.receive({joinPacket(1, playerInfo(300, 300)), joinPacket(2, playerInfo(200, 200)),
                     steerPacket(2, SteerCode::Forward), tickPacket()});
     EXPECT_EQ(client.player(2).y, 198);  // a stopped world still moves on the tick
@@ -71,7 +71,7 @@ TEST(Dispatcher, ResumeAndServerClosingSwitchTheWorldWhichMovesEitherWay) {
 }
 
 TEST(Dispatcher, PayloadsAreReadOnlyAsFarAsTheirLengthAndIdsAsSixteenBits) {
-    TestClient client(1);
+    WorldClient client(1);
     PacketRecord chat = chatPacket(3, "hello world");
     chat.header.length = 5;  // the rest of the payload area holds garbage
     client.receive({chat, joinPacket(1, playerInfo(300, 300)), firePacket(2, 0x165, 100, 100, kShot, 0),
@@ -102,7 +102,7 @@ TEST(Dispatcher, PayloadsAreReadOnlyAsFarAsTheirLengthAndIdsAsSixteenBits) {
 }
 
 TEST(Dispatcher, AppliesOneQueuedRecordPerCallInArrivalOrderAndIgnoresUnknownTypes) {
-    TestClient client(1);
+    WorldClient client(1);
     PacketQueue& queue = client.session.queue();
     dispatchNextPacket(client.world, queue);  // empty: nothing
     for (const std::uint8_t type : {0, 2, 200}) {
@@ -127,7 +127,7 @@ TEST(Dispatcher, AppliesOneQueuedRecordPerCallInArrivalOrderAndIgnoresUnknownTyp
 // Stands in for the server: relays everything the connected clients send to all of them,
 // stamping shot ids as the server does, and keeps the stream.
 struct Relay {
-    std::vector<TestClient*> clients;
+    std::vector<WorldClient*> clients;
     std::uint16_t serial = 0;
     std::vector<PacketRecord> stream;
 
@@ -137,12 +137,12 @@ struct Relay {
             serial = serial > 100 ? 1 : serial + 1;
         }
         stream.push_back(record);
-        for (TestClient* client : clients) {
+        for (WorldClient* client : clients) {
             client->session.queue().push(record);
         }
     }
     void resume() {
-        for (TestClient* client : clients) {
+        for (WorldClient* client : clients) {
             client->session.queue().push(headerPacket(client->session.localPlayerNumber(), MsgType::Resume));
         }
     }
@@ -150,12 +150,12 @@ struct Relay {
     void settle() {
         for (bool busy = true; busy;) {
             busy = false;
-            for (TestClient* client : clients) {
+            for (WorldClient* client : clients) {
                 while (!client->session.queue().empty()) {
                     dispatchNextPacket(client->world, client->session.queue());
                 }
             }
-            for (TestClient* client : clients) {
+            for (WorldClient* client : clients) {
                 for (const PacketRecord& packet : client->sent()) {
                     relay(packet);
                     busy = true;
@@ -184,8 +184,8 @@ auto replicaState(const ClientWorld& world) {
 }
 
 TEST(Replica, TwoClientsFedTheSameRelayedStreamEndIdentical) {
-    TestClient a(1, "alpha");
-    TestClient b(2, "bravo");
+    WorldClient a(1, "alpha");
+    WorldClient b(2, "bravo");
     Relay server;
     server.clients = {&a};
     server.relay(joinPacket(1, playerInfo(300, 300, 0, "alpha")));
@@ -277,7 +277,7 @@ TEST(Dispatcher, HostileFloodsLeaveTheTablesBounded) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TestClient client(1);
+        WorldClient client(1);
         client.world.ownBulletCount = c.ownCountBefore;
         for (std::size_t i = 0; i < c.packets.size(); ++i) {
             client.receive({c.packets[i]});
@@ -303,7 +303,7 @@ TEST(Dispatcher, HostileFloodsLeaveTheTablesBounded) {
         }
     }
     // The replaced record is the second Join's, in the first one's place.
-    TestClient client(1);
+    WorldClient client(1);
     client.receive({joinPacket(7, playerInfo(100, 100, 0, "old")), joinPacket(8, playerInfo(200, 200)),
                     joinPacket(7, playerInfo(150, 160, 2, "new"))});
     ASSERT_EQ(client.world.playerRecords.size(), 2u);

@@ -1,15 +1,15 @@
 // The frame tick: drawing order, and keyboard snapshots turned into the messages sent.
 #include <gtest/gtest.h>
 
-#include "common/stream_reader.h"
+#include "tests/support/packet_reader.h"
 #include "tests/world/world_fixture.h"
 
 namespace kestrane::testing {
 namespace {
 
 // A running world whose local player 1 stands at (300, 300).
-struct Playing : TestClient {
-    Playing() : TestClient(1, "kim") {
+struct Playing : WorldClient {
+    Playing() : WorldClient(1, "kim") {
         receive({joinPacket(1, playerInfo(300, 300, 0, "kim"))});
         sent();
     }
@@ -187,20 +187,13 @@ TEST(FrameTick, FramesGoOnWhileTheServerReadsNothing) {
     EXPECT_FALSE(client.session.sendingFailed());
 
     // The server reads again: the fillers, then the 30 turns, nothing lost or reordered.
-    PacketStreamReader reader;
-    PacketQueue arrived;
-    std::uint8_t buffer[65536];
-    for (int idle = 0; idle < 100 && arrived.size() < static_cast<std::size_t>(fillers + 30);) {
-        client.session.flushOutgoing();
-        const long n = client.server.receive(buffer, true);
-        idle = n > 0 ? 0 : idle + 1;
-        if (n > 0) {
-            reader.feed(std::span(buffer, static_cast<std::size_t>(n)), arrived);
-        }
-    }
+    PacketReader arrived(client.server);
     std::vector<PacketRecord> packets;
-    while (auto record = arrived.takeFront()) {
-        packets.push_back(*record);
+    for (int idle = 0; idle < 100 && packets.size() < static_cast<std::size_t>(fillers + 30);) {
+        client.session.flushOutgoing();
+        const std::vector<PacketRecord> more = arrived.takeAll();
+        idle = more.empty() ? idle + 1 : 0;
+        packets.insert(packets.end(), more.begin(), more.end());
     }
     ASSERT_EQ(packets.size(), static_cast<std::size_t>(fillers + 30));
     for (int i = 0; i < fillers; ++i) {

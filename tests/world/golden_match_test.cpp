@@ -70,7 +70,7 @@ public:
 
     std::string text() const { return out.str(); }
 
-    TestClient client;
+    WorldClient client;
 
 private:
     void note(const std::string& what) {

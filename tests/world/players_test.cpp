@@ -8,7 +8,7 @@ namespace {
 
 // Where a player lands after one tick, walking `motion` from (x, y) facing `direction`.
 std::pair<int, int> afterOneTick(int x, int y, std::uint8_t direction, std::uint8_t motion) {
-    TestClient client(1);
+    WorldClient client(1);
     addPlayerRecord(client.world, 1, playerInfo(x, y, direction));
     client.player(1).motion = motion;
     client.receive({tickPacket()});
@@ -26,7 +26,7 @@ TEST(PlayerMovement, StepsTwoPixelsPerTickAndKeepsEachAxisInsideTheArena) {
 }
 
 TEST(PlayerMovement, StandingAndDownedPlayersDoNotStep) {
-    TestClient client(1);
+    WorldClient client(1);
     addPlayerRecord(client.world, 1, playerInfo(300, 300, 2));
     addPlayerRecord(client.world, 2, playerInfo(200, 200, 2, "down", 0));
     client.player(2).motion = kWalkingForward;
@@ -36,7 +36,7 @@ TEST(PlayerMovement, StandingAndDownedPlayersDoNotStep) {
 }
 
 TEST(PlayerSteering, TurnsWrapAndShowTheStandingFrameWhileOtherCodesDoNothing) {
-    TestClient client(1);
+    WorldClient client(1);
     addPlayerRecord(client.world, 4, playerInfo(300, 300, 7));
     client.player(4).motion = kWalkingForward;
     client.receive({steerPacket(4, SteerCode::TurnRight)});
@@ -60,7 +60,7 @@ TEST(PlayerSteering, TurnsWrapAndShowTheStandingFrameWhileOtherCodesDoNothing) {
 }
 
 TEST(PlayerAnimation, WalkChangesFrameEveryThirdTickAndStandingReturnsWithinThreeDrawnFrames) {
-    TestClient client(1);
+    WorldClient client(1);
     addPlayerRecord(client.world, 1, playerInfo(300, 300, 0));
     client.player(1).motion = kWalkingForward;
     std::vector<int> frames;
@@ -81,7 +81,7 @@ TEST(PlayerAnimation, WalkChangesFrameEveryThirdTickAndStandingReturnsWithinThre
 }
 
 TEST(PlayerRecords, ValuesFromTheNetworkNeverIndexPastATable) {
-    TestClient client(1);
+    WorldClient client(1);
     PlayerInfo info = playerInfo(300, 300, 9, "");
     info.frame = 200;
     info.name.fill('N');  // 21 bytes without a terminator
@@ -105,7 +105,7 @@ TEST(PlayerRecords, ValuesFromTheNetworkNeverIndexPastATable) {
 }
 
 TEST(PlayerRecords, StatePositionAndLeaveFollowTheTableRules) {
-    TestClient client(1);
+    WorldClient client(1);
     addPlayerRecord(client.world, 1, playerInfo(100, 100, 0, "me"));
     addPlayerRecord(client.world, 3, playerInfo(200, 200, 2, "three"));
 
@@ -140,7 +140,7 @@ TEST(PlayerRecords, StatePositionAndLeaveFollowTheTableRules) {
 }
 
 TEST(PlayerDrawing, BarAndNameHangUnderThePictureOfTheRecordsOwnFrame) {
-    TestClient client(1);
+    WorldClient client(1);
     client.media.display.backBuffer().fill(kFloor);
     addPlayerRecord(client.world, 2, playerInfo(300, 200, 0, "abcdefghijklmnopqrst"));  // 20 bytes
     addPlayerRecord(client.world, 3, playerInfo(500, 200, 2, "hello"));                 // 5 bytes
@@ -185,7 +185,7 @@ TEST(PlayerDrawing, BarAndNameHangUnderThePictureOfTheRecordsOwnFrame) {
 }
 
 TEST(PlayerRecords, OwnStateIsSentWithTheRecordAsStored) {
-    TestClient client(7);
+    WorldClient client(7);
     sendOwnState(client.world);
     EXPECT_TRUE(client.sent().empty());
 

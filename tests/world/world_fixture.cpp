@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "common/stream_reader.h"
+#include "tests/support/packet_reader.h"
 
 namespace kestrane::testing {
 
-TestClient::TestClient(std::uint8_t number, std::string_view name) : world([this] { return clock; }) {
+WorldClient::WorldClient(std::uint8_t number, std::string_view name) : world([this] { return clock; }) {
     session.setPlayerName(name);
     world.setLocalPlayer(number, session.playerName());
     auto ends = TcpSocket::pair();
@@ -20,7 +20,7 @@ TestClient::TestClient(std::uint8_t number, std::string_view name) : world([this
     media.display.setDrawLog(&log);
 }
 
-void TestClient::carryOut() {
+void WorldClient::carryOut() {
     for (const PacketRecord& packet : world.outbox.packets) {
         session.sendPacket(packet);
     }
@@ -28,43 +28,35 @@ void TestClient::carryOut() {
     playEffects(world.outbox, media);
 }
 
-std::vector<PacketRecord> TestClient::sent() {
+std::vector<PacketRecord> WorldClient::sent() {
     carryOut();
-    PacketStreamReader reader;
-    PacketQueue queue;
-    std::uint8_t buffer[4096];
-    for (long n; (n = server.receive(buffer, true)) > 0;) {
-        reader.feed(std::span(buffer, static_cast<std::size_t>(n)), queue);
-    }
-    EXPECT_FALSE(reader.midPacket());
-    std::vector<PacketRecord> packets;
-    while (auto record = queue.takeFront()) {
-        packets.push_back(*record);
-    }
+    PacketReader incoming(server);
+    std::vector<PacketRecord> packets = incoming.takeAll();
+    EXPECT_FALSE(incoming.stream().midPacket());
     return packets;
 }
 
-void TestClient::receive(std::initializer_list<PacketRecord> records) {
+void WorldClient::receive(std::initializer_list<PacketRecord> records) {
     for (const PacketRecord& record : records) {
         applyPacket(world, record);
         carryOut();
     }
 }
 
-void TestClient::keys(std::initializer_list<int> down) {
+void WorldClient::keys(std::initializer_list<int> down) {
     media.keyboard.setKeyState({});
     for (const int key : down) {
         media.keyboard.setKeyDown(key, true);
     }
 }
 
-void TestClient::frame() {
+void WorldClient::frame() {
     clock += 1.0 / 30;
     frameTick(world, media.keyboard.keyState(), [this] { showFrame(world, media); });
     carryOut();
 }
 
-PlayerRecord& TestClient::player(std::uint8_t number) {
+PlayerRecord& WorldClient::player(std::uint8_t number) {
     const int index = findPlayerRecord(world, number);
     EXPECT_GE(index, 0) << "no player " << int{number};
     return world.playerRecords.at(static_cast<std::size_t>(index));

@@ -21,8 +21,8 @@ constexpr std::uint16_t kFloor = 0x2945;  // a back-buffer fill that is neither 
 constexpr std::uint16_t kRed565 = 0xF800;
 constexpr std::uint16_t kBlue565 = 0x001F;
 
-struct TestClient {
-    explicit TestClient(std::uint8_t number, std::string_view name = "tester");
+struct WorldClient {
+    explicit WorldClient(std::uint8_t number, std::string_view name = "tester");
 
     // Whole packets the client has sent since the last call, in order (what the world's
     // outbox still holds is carried out first).
