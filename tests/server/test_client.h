@@ -53,6 +53,9 @@ public:
         if (receiveBuffer > 0) {
             setsockopt(socket_.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         }
+        if (source && !socket_.bindLocal(*source)) {
+            return false;
+        }
         if (!socket_.valid() || socket_.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
             return false;
         }
@@ -70,6 +73,9 @@ public:
     }
     std::uint8_t number() const { return number_; }
     TcpSocket& socket() { return socket_; }
+
+    // The local address to connect from (another loopback address, say); the system's choice if unset.
+    std::optional<Ipv4Address> source;
 
     void send(const PacketRecord& record) { ASSERT_TRUE(socket_.sendAll(record.wireBytes())); }
     void sendJoin(const std::string& name) {
