@@ -150,6 +150,22 @@ std::uint16_t TcpSocket::localPort() const {
     return ntohs(local.sin_port);
 }
 
+std::optional<Ipv4Address> TcpSocket::peerAddress() const {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET) {
+        return std::nullopt;
+    }
+    Ipv4Address address;
+    std::memcpy(address.bytes.data(), &peer.sin_addr.s_addr, address.bytes.size());
+    return address;
+}
+
+bool TcpSocket::bindLocal(Ipv4Address address) {
+    const sockaddr_in local = toSockaddr(address, 0);
+    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
 TcpSocket TcpSocket::accept() const {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
