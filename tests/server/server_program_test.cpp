@@ -43,7 +43,7 @@ TEST(ServerProgram, HelpAndBadOptions) {
 }
 
 TEST(ServerProgram, QueryPrintsOneStatusLineAndThePlayersWithoutJoining) {
-    ChildProcess server = serverProgram({"--headless", "--port", "0", "--name", "Query Hall"});
+    ChildProcess server = serverProgram({"--headless", "--port", "0", "--name", "Query Hall", "--max-players", "8"});
     std::optional<std::string> line;
     do {
         line = server.nextLine();
@@ -60,7 +60,7 @@ TEST(ServerProgram, QueryPrintsOneStatusLineAndThePlayersWithoutJoining) {
 
     ChildProcess query = serverProgram({"--query", "127.0.0.1:" + port, "--players"});
     EXPECT_EQ(query.waitForExit(), 0) << query.errorText();
-    const std::regex status("Query Hall\t1/255\t127\\.0\\.0\\.1:" + port + "\t[0-9.]+\t[0-9.]+ ms");
+    const std::regex status("Query Hall\t1/8\t127\\.0\\.0\\.1:" + port + "\t[0-9.]+\t[0-9.]+ ms");
     const std::optional<std::string> statusLine = query.nextLine();
     ASSERT_TRUE(statusLine);
     EXPECT_TRUE(std::regex_match(*statusLine, status)) << *statusLine;
