@@ -23,9 +23,15 @@ TEST(ServerProgram, HelpAndBadOptions) {
     EXPECT_TRUE(usage->starts_with("Usage: kestrane-server"));
     EXPECT_EQ(help.waitForExit(), 0);
 
-    ChildProcess bad = serverProgram({"--headless", "--port", "70000"});
-    EXPECT_EQ(bad.waitForExit(), 2);
-    EXPECT_NE(bad.errorText().find("--port"), std::string::npos);
+    const std::vector<std::vector<std::string>> badValues = {
+        {"--port", "70000"},       {"--max-players", "0"},      {"--max-players", "256"},
+        {"--max-players", "ten"},  {"--max-per-address", "-1"}, {"--max-per-address", "300"},
+    };
+    for (const std::vector<std::string>& option : badValues) {
+        ChildProcess bad = serverProgram({"--headless", option[0], option[1]});
+        EXPECT_EQ(bad.waitForExit(), 2) << option[0] << " " << option[1];
+        EXPECT_NE(bad.errorText().find(option[0] + " wants a number"), std::string::npos) << bad.errorText();
+    }
 }
 
 TEST(ServerProgram, PortAlreadyTakenEndsWithSocketError) {
