@@ -197,10 +197,6 @@ void PlayerTable::flushAll() {
     leaving_.clear();
 }
 
-bool PlayerTable::anyBacklog() const {
-    return std::any_of(entries_.begin(), entries_.end(), [](const PlayerEntry& entry) { return !entry.backlog.empty(); });
-}
-
 void PlayerTable::dropPlayer(std::uint8_t number) {
     broadcastHeader(number, MsgType::Leave);
     removePlayer(number);

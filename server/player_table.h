@@ -130,8 +130,6 @@ public:
     // Bytes a player's backlog may hold after a flush before the player is removed.
     std::size_t backlogBound() const { return backlogBound_; }
     void setBacklogBound(std::size_t bytes) { backlogBound_ = bytes; }
-    // Whether any player has bytes waiting for its socket to drain.
-    bool anyBacklog() const;
     // Players removed so far because their backlog grew beyond the bound.
     std::uint64_t slowReadersRemoved() const { return slowReadersRemoved_; }
     // The Leave for `number` to everyone, then removePlayer: how a player that vanished is

@@ -30,6 +30,7 @@ SendBacklog::FlushResult SendBacklog::flush(TcpSocket& socket) {
                 bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(start_));
                 start_ = 0;
             }
+            waiting_ = true;
             return FlushResult::Waiting;
         }
         return FlushResult::Failed;
@@ -41,6 +42,7 @@ SendBacklog::FlushResult SendBacklog::flush(TcpSocket& socket) {
 void SendBacklog::clear() {
     bytes_.clear();
     start_ = 0;
+    waiting_ = false;
 }
 
 }  // namespace kestrane

@@ -25,6 +25,8 @@ public:
     // Sends as much as the socket takes now, without waiting.
     FlushResult flush(TcpSocket& socket);
     bool empty() const { return start_ == bytes_.size(); }
+    // The last flush found the socket full: the rest goes out once it has room again.
+    bool waitingForRoom() const { return waiting_; }
     // Bytes still waiting.
     std::size_t size() const { return bytes_.size() - start_; }
     void clear();
@@ -32,6 +34,7 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
     std::size_t start_ = 0;  // bytes_[0, start_) have gone out
+    bool waiting_ = false;
 };
 
 }  // namespace kestrane

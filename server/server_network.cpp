@@ -83,7 +83,8 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
         std::lock_guard lock(state_.playersMutex);
         for (const PlayerEntry& entry : state_.players) {
             if (!entry.connectionLost) {
-                const short drain = entry.backlog.empty() ? 0 : POLLOUT;
+                // Room in a full socket is worth a wake-up; bytes the worker is still batching are not.
+                const short drain = entry.backlog.waitingForRoom() ? POLLOUT : 0;
                 pollSet_.push_back({entry.socket.fd(), static_cast<short>(POLLIN | POLLRDHUP | drain), 0});
                 pollNumbers_.push_back(entry.number);
             }

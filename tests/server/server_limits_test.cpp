@@ -132,6 +132,7 @@ TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeAndSendsItInOrderLater) {
         ASSERT_NE(backlog.flush(server), SendBacklog::FlushResult::Failed);
     }
     EXPECT_GT(backlog.size(), 100'000u);  // the reader has not read: most of it waits
+    EXPECT_TRUE(backlog.waitingForRoom());
 
     std::vector<std::uint8_t> received;
     std::uint8_t buffer[8192];
@@ -145,6 +146,7 @@ TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeAndSendsItInOrderLater) {
         }
     }
     EXPECT_TRUE(backlog.empty());
+    EXPECT_FALSE(backlog.waitingForRoom());
     EXPECT_TRUE(received == sent);
 
     backlog.append(std::span(sent).first(10));

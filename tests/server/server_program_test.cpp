@@ -34,6 +34,11 @@ TEST(ServerProgram, HelpAndBadOptions) {
         {{"--headless", "--name", std::string(65, 'n')}, "--name wants 1 to 64 bytes"},
         {{"--headless", "--players"}, "--players goes with --query"},
         {{"--query", "host:0"}, "--query wants HOST or HOST:PORT"},
+        {{"--headless", "--max-players", "0"}, "--max-players wants a number"},
+        {{"--headless", "--max-players", "256"}, "--max-players wants a number"},
+        {{"--headless", "--max-players", "ten"}, "--max-players wants a number"},
+        {{"--headless", "--max-per-address", "-1"}, "--max-per-address wants a number"},
+        {{"--headless", "--max-per-address", "300"}, "--max-per-address wants a number"},
     };
     for (const Bad& bad : bads) {
         ChildProcess program = serverProgram(bad.arguments);
