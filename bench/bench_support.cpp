@@ -52,7 +52,7 @@ bool ServerProcess::start(const std::string& program) {
     posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
     posix_spawnattr_setschedparam(&attributes, &priority);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
-    std::vector<std::string> arguments{program, "--headless", "--port", "0"};
+    std::vector<std::string> arguments{program, "--headless", "--port", "0", "--max-per-address", "0"};
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -91,6 +91,15 @@ void ServerProcess::stop() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+int ServerProcess::logLinesContaining(std::string_view text) const {
+    std::ifstream log(logPath_);
+    int count = 0;
+    for (std::string line; std::getline(log, line);) {
+        count += line.find(text) != std::string::npos;
+    }
+    return count;
 }
 
 ServerProcess::~ServerProcess() {

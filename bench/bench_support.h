@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrane::bench {
@@ -18,7 +19,8 @@ double processCpuSeconds(pid_t pid);
 double threadCpuSeconds();
 
 // The server program, headless on a free port, as an ordinary process whatever the
-// benchmark has made of its own scheduling; its log goes to a file that nobody has to read.
+// benchmark has made of its own scheduling; its log goes to a file. All of the benchmark's
+// connections come from this machine, so the server's per-address limit is lifted.
 class ServerProcess {
 public:
     ServerProcess() = default;
@@ -32,6 +34,8 @@ public:
     void stop();
     std::uint16_t port() const { return port_; }
     double cpuSeconds() const { return processCpuSeconds(pid_); }
+    // Lines of the server's log so far that contain `text`.
+    int logLinesContaining(std::string_view text) const;
 
 private:
     pid_t pid_ = -1;

@@ -28,6 +28,7 @@
 #include "bots/bot_runner.h"
 #include "common/packet.h"
 #include "platform/tcp_socket.h"
+#include "server/server_texts.h"
 
 namespace {
 
@@ -328,6 +329,12 @@ bool runLoad(int botCount, const LoadOptions& options) {
                 idleServerCpu);
     std::printf("  dropped:        %d bots; %llu Leave packets seen\n", dropped,
                 static_cast<unsigned long long>(observer.leaves()));
+    // The server's input limits: nothing an honest bot sends may be dropped, nobody removed.
+    const int limiterDrops = server.logLinesContaining(server_text::kDroppedWord);
+    const int limiterRemovals = server.logLinesContaining(server_text::kRemovedWord);
+    std::printf("  input limits:   %s (%d log lines about dropped packets, %d about removed players)\n",
+                limiterDrops + limiterRemovals == 0 ? "dropped nothing" : "DROPPED PACKETS", limiterDrops,
+                limiterRemovals);
     std::fflush(stdout);
 
     runner.leaveAll();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "server/server_texts.h"
 #include "common/packet.h"
 #include "common/stream_reader.h"
 #include "platform/tcp_socket.h"
@@ -184,7 +185,7 @@ int main(int argc, char** argv) {
                     ticks.mean, ticks.max, ticks.count);
     }
     for (int clients : relayClients) {
-        ServerProcess server;  // a fresh server each time: player numbers run out at 255
+        ServerProcess server;  // a fresh server each time, numbered from 1
         if (!server.start(program)) {
             return 1;
         }
@@ -193,6 +194,9 @@ int main(int argc, char** argv) {
         std::printf("relay, %3d clients x 10/s: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%zu echoes), server CPU %.1f %%%s\n",
                     clients, echo.p50, echo.p99, echo.max, echo.count, load.serverCpuPercent,
                     load.ok ? "" : " (some sends failed)");
+        if (server.logLinesContaining(server_text::kDroppedWord) + server.logLinesContaining(server_text::kRemovedWord) > 0) {
+            std::printf("  the server's input limits dropped packets or removed players: see its log\n");
+        }
     }
     return 0;
 }

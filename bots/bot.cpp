@@ -102,7 +102,7 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
         return position;
     };
     if (!session_.joinGame(startPosition, timeoutMs)) {
-        log_.line(name + ": no welcome from " + std::string(address) + " (not a game server, or it is full)");
+        log_.line(name + ": no welcome from " + std::string(address) + " (not a game server, or it is full or limits connections per address: see its --max-per-address)");
         session_.stopNetwork();
         return false;
     }

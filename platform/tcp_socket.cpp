@@ -1,5 +1,6 @@
 // tcp_socket.cpp -- POSIX sockets behind TcpSocket.
 #include "platform/tcp_socket.h"
+#include "platform/socket_address.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -68,9 +69,7 @@ std::vector<Ipv4Address> localInterfaceAddresses() {
     return addresses;
 }
 
-namespace {
-
-sockaddr_in makeAddress(Ipv4Address address, std::uint16_t port) {
+sockaddr_in toSockaddr(const Ipv4Address& address, std::uint16_t port) {
     sockaddr_in result{};
     result.sin_family = AF_INET;
     result.sin_port = htons(port);
@@ -78,11 +77,15 @@ sockaddr_in makeAddress(Ipv4Address address, std::uint16_t port) {
     return result;
 }
 
-bool setOption(int fd, int level, int name, int value) {
-    return setsockopt(fd, level, name, &value, sizeof value) == 0;
+Ipv4Address fromInAddr(const in_addr& address) {
+    Ipv4Address result;
+    std::memcpy(result.bytes.data(), &address, 4);
+    return result;
 }
 
-}  // namespace
+bool setIntOption(int fd, int level, int name, int value) {
+    return setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
 
 SocketError lastSocketError() {
     switch (errno) {
@@ -152,13 +155,13 @@ bool TcpSocket::setNonBlocking(bool on) {
     return fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
 }
 
-bool TcpSocket::setReuseAddress(bool on) { return setOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
-bool TcpSocket::setNoDelay(bool on) { return setOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
-bool TcpSocket::setSendBufferSize(int bytes) { return setOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
-bool TcpSocket::setReceiveBufferSize(int bytes) { return setOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes); }
+bool TcpSocket::setReuseAddress(bool on) { return setIntOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
+bool TcpSocket::setNoDelay(bool on) { return setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
+bool TcpSocket::setSendBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
+bool TcpSocket::setReceiveBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes); }
 
 bool TcpSocket::bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address) {
-    sockaddr_in local = makeAddress(address.value_or(Ipv4Address{}), port);
+    sockaddr_in local = toSockaddr(address.value_or(Ipv4Address{}), port);
     if (!address) {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
     }
@@ -174,6 +177,22 @@ std::uint16_t TcpSocket::localPort() const {
     return ntohs(local.sin_port);
 }
 
+std::optional<Ipv4Address> TcpSocket::peerAddress() const {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET) {
+        return std::nullopt;
+    }
+    Ipv4Address address;
+    std::memcpy(address.bytes.data(), &peer.sin_addr.s_addr, address.bytes.size());
+    return address;
+}
+
+bool TcpSocket::bindLocal(Ipv4Address address) {
+    const sockaddr_in local = toSockaddr(address, 0);
+    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
 TcpSocket TcpSocket::accept() const {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
@@ -185,7 +204,7 @@ TcpSocket TcpSocket::accept() const {
 }
 
 ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
-    const sockaddr_in remote = makeAddress(address, port);
+    const sockaddr_in remote = toSockaddr(address, port);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
         return ConnectStatus::Connected;
     }

@@ -83,6 +83,10 @@ public:
     bool bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address = std::nullopt);
     // The port this socket is bound to, 0 when unknown.
     std::uint16_t localPort() const;
+    // The IPv4 address of the connected peer, or nothing when it cannot be told.
+    std::optional<Ipv4Address> peerAddress() const;
+    // Binds to `address` on a free port, so a later connect leaves from that address.
+    bool bindLocal(Ipv4Address address);
     // Accepts a waiting connection; invalid when none is waiting or on error (lastSocketError
     // tells which).
     TcpSocket accept() const;

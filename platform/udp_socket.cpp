@@ -1,5 +1,6 @@
 // udp_socket.cpp -- POSIX datagram sockets behind UdpSocket, and the interfaces' broadcast addresses.
 #include "platform/udp_socket.h"
+#include "platform/socket_address.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,24 +19,9 @@ namespace kestrane {
 
 namespace {
 
-sockaddr_in toSockaddr(const Endpoint& endpoint) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(endpoint.port);
-    std::memcpy(&result.sin_addr, endpoint.address.bytes.data(), 4);
-    return result;
-}
+sockaddr_in toSockaddr(const Endpoint& endpoint) { return toSockaddr(endpoint.address, endpoint.port); }
 
-Ipv4Address fromInAddr(const in_addr& address) {
-    Ipv4Address result;
-    std::memcpy(result.bytes.data(), &address, 4);
-    return result;
-}
-
-bool setFlag(int fd, int name, bool on) {
-    const int value = on ? 1 : 0;
-    return setsockopt(fd, SOL_SOCKET, name, &value, sizeof value) == 0;
-}
+bool setFlag(int fd, int name, bool on) { return setIntOption(fd, SOL_SOCKET, name, on ? 1 : 0); }
 
 }  // namespace
 

@@ -26,7 +26,8 @@ namespace {
 using namespace kestrane;
 
 constexpr std::string_view kUsage =
-    "Usage: kestrane-server [--headless] [--port N] [--name NAME] [--screenshot FILE] [--help] [--version]\n"
+    "Usage: kestrane-server [--headless] [--port N] [--max-players N] [--max-per-address N]\n"
+    "                       [--name NAME] [--screenshot FILE] [--help] [--version]\n"
     "       kestrane-server --query HOST[:PORT] [--players]\n"
     "\n"
     "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
@@ -36,6 +37,11 @@ constexpr std::string_view kUsage =
     "  --headless         no window: log lines go to stdout with a time stamp, and Ctrl+C or\n"
     "                     SIGTERM closes the server (chosen by itself when no display opens)\n"
     "  --port N           TCP port to listen on (default 5001; 0 picks a free one)\n"
+    "  --max-players N    players connected at once, 1 to 255 (default 255); a connection\n"
+    "                     beyond it is closed at once\n"
+    "  --max-per-address N\n"
+    "                     connections held at once from one IPv4 address (default 16; 0: no\n"
+    "                     limit); raise it when many players share one address (bots, NAT)\n"
     "  --name NAME        the name LAN players see (default: this machine's name)\n"
     "  --query HOST[:PORT]  ask the server there how it is, without joining: prints one line\n"
     "                     (name, players/limit, address:port, version, round trip; tab-separated)\n"
@@ -49,18 +55,33 @@ struct Options {
     bool headless = false;
     std::uint16_t port = kDefaultServerPort;
     std::string name;
+    ConnectionLimits connections;
     std::string screenshot;
     std::optional<std::string> query;
     bool players = false;
 };
 
-std::optional<std::uint16_t> parsePort(std::string_view text) {
+// A whole decimal number from `low` to `high`, or nothing.
+std::optional<unsigned> parseNumber(std::string_view text, unsigned low, unsigned high) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value > 65535) {
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
         return std::nullopt;
     }
-    return static_cast<std::uint16_t>(value);
+    return value;
+}
+
+// The value of a numeric option into `target`; false (with the message) when it is out of range.
+template <typename Target>
+bool takeNumber(std::string_view option, const char* text, unsigned low, unsigned high, Target& target) {
+    const std::optional<unsigned> value = parseNumber(text, low, high);
+    if (!value) {
+        std::fprintf(stderr, "kestrane-server: %.*s wants a number from %u to %u, not '%s'\n",
+                     static_cast<int>(option.size()), option.data(), low, high, text);
+        return false;
+    }
+    target = static_cast<Target>(*value);
+    return true;
 }
 
 // Exit code 0 with `Options` filled, or the code to end with at once.
@@ -79,12 +100,17 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
         if (argument == "--headless") {
             options.headless = true;
         } else if (argument == "--port" && hasValue) {
-            const std::optional<std::uint16_t> port = parsePort(argv[++i]);
-            if (!port) {
-                std::fprintf(stderr, "kestrane-server: --port wants a number from 0 to 65535, not '%s'\n", argv[i]);
+            if (!takeNumber(argument, argv[++i], 0, 65535, options.port)) {
                 return 2;
             }
-            options.port = *port;
+        } else if (argument == "--max-players" && hasValue) {
+            if (!takeNumber(argument, argv[++i], 1, PlayerTable::kLastNumber, options.connections.maxPlayers)) {
+                return 2;
+            }
+        } else if (argument == "--max-per-address" && hasValue) {
+            if (!takeNumber(argument, argv[++i], 0, PlayerTable::kLastNumber, options.connections.maxPerAddress)) {
+                return 2;
+            }
         } else if (argument == "--name" && hasValue) {
             options.name = argv[++i];
             if (options.name.empty() || options.name.size() > kStatusMaxServerName) {
@@ -210,6 +236,7 @@ int main(int argc, char** argv) {
     ServerOptions serverOptions;
     serverOptions.port = options.port;
     serverOptions.name = options.name;
+    serverOptions.connections = options.connections;
     Server server(serverOptions);
     installSignalHandlers(server);
 

@@ -30,7 +30,8 @@ PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
     : state_(state),
       clock_(std::move(clock)),
       tickTimer_(clock_),
-      lastTick_(-std::numeric_limits<double>::infinity()) {}
+      lastTick_(-std::numeric_limits<double>::infinity()),
+      resumeDeadline_(std::numeric_limits<double>::infinity()) {}
 
 PacketWorker::~PacketWorker() { stop(); }
 
@@ -54,7 +55,7 @@ void PacketWorker::packetWorker() {
         if (runPass()) {
             continue;
         }
-        const auto wait = std::chrono::duration<double>(secondsUntilTick() + kTickWakeSlack);
+        const auto wait = std::chrono::duration<double>(secondsUntilDue() + kTickWakeSlack);
         state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
                                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
     }
@@ -62,10 +63,14 @@ void PacketWorker::packetWorker() {
 
 bool PacketWorker::runPass() {
     const std::optional<PacketRecord> record = state_.queue.front();
-    if (!record && !tickReady()) {
+    if (!record && !tickReady() && clock_() < resumeDeadline_) {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
+    if (clock_() >= resumeDeadline_) {
+        sendResume();  // somebody joined has not answered in time
+        state_.players.flushAll();
+    }
     // The Tick is decided under the lock and goes out at once, ahead of the batch, and the
     // next one is measured from when this one left: so Ticks are more than the interval
     // apart on every connection, not only where they were decided.
@@ -74,6 +79,7 @@ bool PacketWorker::runPass() {
         state_.players.broadcastHeader(0, MsgType::Tick);
         state_.players.flushAll();
         lastTick_ = clock_();
+        state_.players.logPacedSummaries(lastTick_);
     }
     if (!record) {
         return false;
@@ -98,6 +104,10 @@ double PacketWorker::secondsUntilTick() const {
     return std::clamp(left, 0.0, static_cast<double>(tickInterval));
 }
 
+double PacketWorker::secondsUntilDue() const {
+    return std::clamp(resumeDeadline_ - clock_(), 0.0, secondsUntilTick());
+}
+
 void PacketWorker::processRecord(const PacketRecord& record) {
     PlayerTable& players = state_.players;
     const std::uint8_t sender = record.header.sender;
@@ -109,7 +119,7 @@ void PacketWorker::processRecord(const PacketRecord& record) {
         return;
     }
     if (!relayedByServer(record.header.type)) {
-        state_.log.logLine(server_text::kInvalidPacketLine);
+        players.logInvalidPacket(sender, clock_());
         return;
     }
     switch (record.msgType()) {
@@ -118,6 +128,9 @@ void PacketWorker::processRecord(const PacketRecord& record) {
             players.flushAll();  // everyone has the Join before the join line is written
             players.recordJoin(sender, record.payloadBytes());
             readyCount_ = 1;
+            // A lone player has nobody to wait for, and gets no Resume for its own Join.
+            resumeDeadline_ = players.joinedCount() > 1 ? clock_() + kResumeWait
+                                                        : std::numeric_limits<double>::infinity();
             break;
         case MsgType::Leave:
             players.removePlayer(sender);
@@ -149,15 +162,21 @@ void PacketWorker::relayPacket(const PacketRecord& record) {
 }
 
 void PacketWorker::readyCheck() {
-    PlayerTable& players = state_.players;
     ++readyCount_;
-    if (readyCount_ < static_cast<int>(players.size())) {
+    // Only joined players answer: a connection between accept and Join has nothing to say.
+    if (readyCount_ < static_cast<int>(state_.players.joinedCount())) {
         return;
     }
+    sendResume();
+}
+
+void PacketWorker::sendResume() {
+    PlayerTable& players = state_.players;
     for (std::size_t i = 0; i < players.size(); ++i) {
         players.queueHeader(i, players[i].number, MsgType::Resume);
     }
     readyCount_ = 0;
+    resumeDeadline_ = std::numeric_limits<double>::infinity();
 }
 
 }  // namespace kestrane

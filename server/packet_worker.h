@@ -22,6 +22,9 @@ class PacketWorker {
 public:
     static constexpr int kMaxBatch = 64;
     static constexpr double kMaxBatchAge = 0.002;  // seconds
+    // After a Join, the Resume goes out when every joined player has answered, and at the
+    // latest this long after the Join (a joined player that never answers cannot stop the game).
+    static constexpr double kResumeWait = 1.0;  // seconds
 
     explicit PacketWorker(ServerState& state, FrameTimer::Clock clock = secondsSinceStart);
     ~PacketWorker();
@@ -39,6 +42,8 @@ public:
     bool runPass();
     // Seconds until the next Tick is due; 0 when it is due now.
     double secondsUntilTick() const;
+    // Seconds until the next Tick or the Resume deadline, whichever comes first; 0 when due now.
+    double secondsUntilDue() const;
 
 private:
     void packetWorker();
@@ -48,6 +53,7 @@ private:
     void processRecord(const PacketRecord& record);
     void relayPacket(const PacketRecord& record);
     void readyCheck();
+    void sendResume();
 
     ServerState& state_;
     FrameTimer::Clock clock_;
@@ -56,6 +62,7 @@ private:
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)
+    double resumeDeadline_;         // when the Resume of the last Join is due at the latest; +inf: none owed
     std::uint16_t shotSerial_ = 0;  // the bullet id the next Fire gets: 0, then 1..101 round
     std::atomic<bool> workerRunning_{false};
     std::thread thread_;

@@ -1,6 +1,7 @@
 // player_table.cpp -- numbering, join records, removal and sends over the player table.
 #include "server/player_table.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -8,16 +9,27 @@
 
 namespace kestrane {
 
-bool PlayerTable::registerConnection(TcpSocket socket) {
-    if (lastPlayerNumber_ == kLastNumber) {
+bool PlayerTable::registerConnection(TcpSocket socket, std::optional<Ipv4Address> address) {
+    PlayerEntry entry;
+    if (lastPlayerNumber_ < kLastNumber) {
+        entry.number = ++lastPlayerNumber_;
+    } else if (!freeNumbers_.empty()) {
+        entry.number = freeNumbers_.front();
+        freeNumbers_.pop_front();
+    } else {
         return false;
     }
-    ++lastPlayerNumber_;
-    PlayerEntry entry;
-    entry.number = lastPlayerNumber_;
     entry.socket = std::move(socket);
+    entry.address = address;
     entries_.push_back(std::move(entry));
     return true;
+}
+
+bool PlayerTable::hasFreeNumber() const { return lastPlayerNumber_ < kLastNumber || !freeNumbers_.empty(); }
+
+std::size_t PlayerTable::joinedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(entries_.begin(), entries_.end(), [](const PlayerEntry& entry) { return entry.joined; }));
 }
 
 int PlayerTable::findPlayer(unsigned number) const {
@@ -45,6 +57,7 @@ bool PlayerTable::recordJoin(std::uint8_t number, std::span<const std::uint8_t> 
     entry.frame = info.frame;
     entry.x = info.x;
     entry.y = info.y;
+    entry.joined = true;
     log_.logLine("[ " + logName(nameText(entry.name)) + std::string(server_text::kJoinSuffix));
     showPlayerList();
     return true;
@@ -56,17 +69,59 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
         return false;
     }
     const auto at = entries_.begin() + index;
+    logSummaries(static_cast<std::size_t>(index), at->invalidPackets.takeRest(), at->droppedPackets.takeRest());
     log_.logLine("[ " + logName(nameText(at->name)) + std::string(server_text::kLeaveSuffix));
-    if (!at->pending.empty()) {
-        sendTo(static_cast<std::size_t>(index), at->pending);  // what was due to it before it left
-    }
+    at->backlog.flush(at->socket);  // what was due to it before it left, as far as it goes
     // Shut down first: the network loop may be polling this descriptor right now, and a
     // close alone would leave the connection open until that poll returns.
     at->socket.shutdown();
     at->socket.close();
     entries_.erase(at);
+    leaving_.push_back(number);
     showPlayerCount();
     return true;
+}
+
+void PlayerTable::logInvalidPacket(std::uint8_t number, double now) {
+    const int index = findPlayer(number);
+    if (index < 0) {
+        log_.logLine(server_text::kInvalidPacketLine);
+        return;
+    }
+    const LogPace::Step step = entries_[static_cast<std::size_t>(index)].invalidPackets.note(now);
+    logSummaries(static_cast<std::size_t>(index), step.summary, 0);
+    if (step.ownLine) {
+        log_.logLine(server_text::kInvalidPacketLine);
+    }
+}
+
+void PlayerTable::logDroppedPacket(std::size_t index, double now, const std::string& reason) {
+    const LogPace::Step step = entries_[index].droppedPackets.note(now);
+    logSummaries(index, 0, step.summary);
+    if (step.ownLine) {
+        log_.logLine(describePlayer(index) + ": " + reason);
+    }
+}
+
+void PlayerTable::logPacedSummaries(double now) {
+    for (std::size_t index = 0; index < entries_.size(); ++index) {
+        logSummaries(index, entries_[index].invalidPackets.due(now), entries_[index].droppedPackets.due(now));
+    }
+}
+
+void PlayerTable::logSummaries(std::size_t index, std::uint64_t invalid, std::uint64_t dropped) {
+    if (invalid > 0) {
+        log_.logLine(describePlayer(index) + ": " + std::to_string(invalid) + " more invalid packets in the last second");
+    }
+    if (dropped > 0) {
+        log_.logLine(describePlayer(index) + ": " + std::to_string(dropped) + " more packets " +
+                     std::string(server_text::kDroppedWord) + " in the last second");
+    }
+}
+
+std::string PlayerTable::describePlayer(std::size_t index) const {
+    const PlayerEntry& entry = entries_[index];
+    return "Player " + std::to_string(entry.number) + " [ " + logName(nameText(entry.name)) + " ]";
 }
 
 void PlayerTable::showPlayerCount() {
@@ -96,15 +151,12 @@ SendResult PlayerTable::sendTo(std::size_t index, std::span<const std::uint8_t> 
 }
 
 void PlayerTable::queueRelay(std::size_t index, std::span<const std::uint8_t> bytes) {
-    PlayerEntry& entry = entries_[index];
-    entry.pending.insert(entry.pending.end(), bytes.begin(), bytes.end());
-    entry.pendingHasRelay = true;
+    entries_[index].backlog.append(bytes);
 }
 
 void PlayerTable::queueHeader(std::size_t index, std::uint8_t sender, MsgType type) {
     const PacketHeader header{kPacketMarker, sender, static_cast<std::uint8_t>(type), 0};
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&header);
-    entries_[index].pending.insert(entries_[index].pending.end(), bytes, bytes + kHeaderSize);
+    entries_[index].backlog.append(std::span(reinterpret_cast<const std::uint8_t*>(&header), kHeaderSize));
 }
 
 void PlayerTable::broadcastHeader(std::uint8_t sender, MsgType type) {
@@ -120,17 +172,18 @@ void PlayerTable::flushAll() {
         std::size_t index = 0;
         while (index < entries_.size()) {
             PlayerEntry& entry = entries_[index];
-            if (entry.pending.empty()) {
+            if (entry.backlog.empty()) {
                 ++index;
                 continue;
             }
-            const SendResult result = sendTo(index, entry.pending);
-            const bool lostRelay = entry.pendingHasRelay;
-            entry.pending.clear();
-            entry.pendingHasRelay = false;
-            if (result == SendResult::Sent || (result == SendResult::Failed && !lostRelay)) {
+            const SendBacklog::FlushResult result = entry.backlog.flush(entry.socket);
+            if (result != SendBacklog::FlushResult::Failed && entry.backlog.size() <= backlogBound_) {
                 ++index;
                 continue;
+            }
+            if (result != SendBacklog::FlushResult::Failed) {
+                ++slowReadersRemoved_;
+                log_.logLine(describePlayer(index) + ": " + std::string(server_text::kRemovedSlowReader));
             }
             // Gone. The players behind move up into `index`; the ones before it get the
             // Leave on the next round.
@@ -138,6 +191,10 @@ void PlayerTable::flushAll() {
             again = true;
         }
     }
+    // Every Leave queued so far is out, or waits in order in a backlog ahead of anything
+    // about a newcomer: the numbers of the removed players may be handed out again.
+    freeNumbers_.insert(freeNumbers_.end(), leaving_.begin(), leaving_.end());
+    leaving_.clear();
 }
 
 void PlayerTable::dropPlayer(std::uint8_t number) {

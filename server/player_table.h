@@ -3,13 +3,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <limits>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/packet.h"
 #include "common/player_info.h"
 #include "common/stream_reader.h"
 #include "platform/tcp_socket.h"
+#include "server/input_budget.h"
+#include "server/log_pace.h"
+#include "server/send_backlog.h"
 #include "server/server_log.h"
 #include "server/server_status.h"
 
@@ -29,13 +36,19 @@ struct PlayerEntry {
     std::uint8_t motion = 0;
     std::uint8_t frame = 0;
 
+    std::optional<Ipv4Address> address;  // where the connection comes from, when the system tells
+    bool joined = false;                 // its Join has been processed
+
     // Network-loop state for this connection.
     PacketStreamReader reader;    // completes packets split across reads
-    bool connectionLost = false;  // reading found the peer gone; the worker drops the player
+    bool connectionLost = false;  // reading found the peer gone, or it flooded; the worker drops it
+    InputBudget budget;           // what it may still have relayed
+    double lastJoinAt = -std::numeric_limits<double>::infinity();  // server clock, seconds
+    LogPace invalidPackets;       // pace of its "invalid packet" lines
+    LogPace droppedPackets;       // pace of its lines about packets dropped over budget
 
-    // Bytes queued for this player and not yet sent, in the order they must go out.
-    std::vector<std::uint8_t> pending;
-    bool pendingHasRelay = false;  // a relayed packet is among them (its loss drops the player)
+    // Bytes due to this player that its socket has not taken yet, in the order they must go out.
+    SendBacklog backlog;
 };
 
 enum class SendResult {
@@ -44,43 +57,63 @@ enum class SendResult {
     Partial,  // part of it went out: the player's stream is out of step for good
 };
 
-// The players in the order their connections were accepted. Player numbers run 1..255 over
-// the life of the server and are never handed out twice.
+// The players in the order their connections were accepted. The first 255 connections of a
+// run get the numbers 1..255 in order. After that a newcomer gets the number that has been
+// free the longest; a number is free once its holder has been removed and its Leave has gone
+// out to everyone (see flushAll), so no client can take the newcomer for the former holder.
 // Not thread-safe: the server guards its table with ServerState::playersMutex, and every
 // call below is made holding it. No index or reference is kept across calls.
 class PlayerTable {
 public:
     static constexpr std::uint8_t kLastNumber = 255;
+    static constexpr std::size_t kDefaultBacklogBound = 64 * 1024;
 
     PlayerTable(ServerLog& log, ServerStatus& status) : log_(log), status_(status) {}
 
-    // Takes an accepted connection in under the next number (see lastPlayerNumber).
-    // False once 255 numbers have been handed out; the refused socket is closed.
-    bool registerConnection(TcpSocket socket);
+    // Takes an accepted connection in under the next number (see above). False when no
+    // number is free; the refused socket is closed.
+    bool registerConnection(TcpSocket socket, std::optional<Ipv4Address> address = std::nullopt);
+    // Whether registerConnection would find a number now.
+    bool hasFreeNumber() const;
     // Index of the first entry with this number (low 8 bits compared), or -1.
     int findPlayer(unsigned number) const;
     // Stores the details of a Join payload (a short payload reads as zero-filled) and logs
     // the join line. False, with nothing stored or logged, when the number is unknown.
     bool recordJoin(std::uint8_t number, std::span<const std::uint8_t> payload);
     // Logs the leave line, sends what is still queued for the player (best effort), closes
-    // the socket and erases the entry; the ones behind move up. False, doing nothing, when
+    // the socket and erases the entry; the ones behind move up. Its number becomes free at
+    // the end of the next flushAll, when its Leave has gone out. False, doing nothing, when
     // the number is unknown.
     bool removePlayer(std::uint8_t number);
     // Writes the number of players (and the Player list) to the console's display.
     void showPlayerCount();
 
-    // The number most recently handed out; 0 before the first connection.
+    // The highest number handed out so far; 0 before the first connection.
     std::uint8_t lastPlayerNumber() const { return lastPlayerNumber_; }
+    // Players whose Join has been processed.
+    std::size_t joinedCount() const;
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
     PlayerEntry& operator[](std::size_t index) { return entries_[index]; }
     const PlayerEntry& operator[](std::size_t index) const { return entries_[index]; }
     std::vector<PlayerEntry>::iterator begin() { return entries_.begin(); }
     std::vector<PlayerEntry>::iterator end() { return entries_.end(); }
+    std::vector<PlayerEntry>::const_iterator begin() const { return entries_.begin(); }
+    std::vector<PlayerEntry>::const_iterator end() const { return entries_.end(); }
 
-    // Sending. Packets are queued per player and go out with flushAll, so that a busy
-    // server sends several packets to a player in one call; the bytes and their order on
-    // each connection are the same as if each packet were sent alone.
+    // The log lines about a player's bad or excess packets, paced (see LogPace): an invalid
+    // packet from `number`, and a packet of the player at `index` dropped for `reason`
+    // (the line written when it opens a run of drops).
+    void logInvalidPacket(std::uint8_t number, double now);
+    void logDroppedPacket(std::size_t index, double now, const std::string& reason);
+    // The summary lines whose second is over. Call about every tick.
+    void logPacedSummaries(double now);
+    // "Player N [ name ]" for log lines about the player at `index`.
+    std::string describePlayer(std::size_t index) const;
+
+    // Sending. Packets are queued in each player's backlog and go out with flushAll, so that
+    // a busy server sends several packets to a player in one call; the bytes and their order
+    // on each connection are the same as if each packet were sent alone.
 
     // Queues a relayed packet for the player at `index`.
     void queueRelay(std::size_t index, std::span<const std::uint8_t> bytes);
@@ -88,12 +121,17 @@ public:
     void queueHeader(std::size_t index, std::uint8_t sender, MsgType type);
     // Queues the header-only packet for every player, in table order.
     void broadcastHeader(std::uint8_t sender, MsgType type);
-    // Sends what is queued for each player, one non-blocking send each. A player whose
-    // relayed packets could not all go out (or whose stream a partial send has put out of
-    // step) is gone: a Leave for it is queued for everyone, it is removed, and the flush
-    // carries on until nothing is queued. Header-only packets that fail are dropped, and
-    // the player stays.
+    // Sends each player as much of its backlog as its socket takes, without waiting; the
+    // rest waits, in order, for the next flush. A player whose connection is broken, or whose
+    // backlog has grown beyond backlogBound, is gone: a Leave for it is queued for everyone,
+    // it is removed, and the flush carries on until nothing more can go out. Then the numbers
+    // of the players removed so far become free.
     void flushAll();
+    // Bytes a player's backlog may hold after a flush before the player is removed.
+    std::size_t backlogBound() const { return backlogBound_; }
+    void setBacklogBound(std::size_t bytes) { backlogBound_ = bytes; }
+    // Players removed so far because their backlog grew beyond the bound.
+    std::uint64_t slowReadersRemoved() const { return slowReadersRemoved_; }
     // The Leave for `number` to everyone, then removePlayer: how a player that vanished is
     // announced. Sent with the next flushAll.
     void dropPlayer(std::uint8_t number);
@@ -103,11 +141,17 @@ public:
 
 private:
     void showPlayerList();
+    // The summary lines of the player at `index`: invalid packets and dropped ones (0: none).
+    void logSummaries(std::size_t index, std::uint64_t invalid, std::uint64_t dropped);
 
     ServerLog& log_;
     ServerStatus& status_;
     std::vector<PlayerEntry> entries_;
     std::uint8_t lastPlayerNumber_ = 0;
+    std::vector<std::uint8_t> leaving_;     // removed; free once their Leave is out
+    std::deque<std::uint8_t> freeNumbers_;  // free, the longest free first
+    std::size_t backlogBound_ = kDefaultBacklogBound;
+    std::uint64_t slowReadersRemoved_ = 0;
 };
 
 }  // namespace kestrane

@@ -1,6 +1,7 @@
 // server.cpp -- the server's start-up order, Exit sequence and headless loop.
 #include "server/server.h"
 
+#include <algorithm>
 #include <mutex>
 #include <random>
 #include <string>
@@ -16,7 +17,19 @@ namespace kestrane {
 namespace {
 // With nothing to draw, the headless loop wakes only for the network or requestExit.
 constexpr int kHeadlessPollMs = 1000;
+constexpr std::size_t kMinBacklogBound = 64 * 1024;
+constexpr std::size_t kMaxBacklogBound = 1024 * 1024;
+
+ServerNetwork::Settings networkSettings(const ServerOptions& options) {
+    return {options.playerSendBuffer, options.connections, options.input, options.clock};
+}
 }  // namespace
+
+std::size_t backlogBoundFor(const ServerOptions& options) {
+    const double second = static_cast<double>(options.connections.maxPlayers) * options.input.packetsPerSecond *
+                          static_cast<double>(kRecordSize);
+    return std::clamp(static_cast<std::size_t>(second), kMinBacklogBound, kMaxBacklogBound);
+}
 
 static_assert(std::atomic<bool>::is_always_lock_free, "requestExit must be safe in a signal handler");
 
@@ -38,9 +51,12 @@ std::string serverName(const std::string& given) {
 Server::Server(ServerOptions options)
     : options_(std::move(options)),
       worker_(state_, options_.clock),
-      responder_(state_.status, kDefaultPlayerLimit, randomInstance()),
-      network_(state_, options_.playerSendBuffer) {
+      responder_(state_.status, static_cast<std::uint16_t>(options_.connections.maxPlayers), randomInstance()),
+      network_(state_, networkSettings(options_)) {
     state_.status.setServerName(serverName(options_.name));
+    std::lock_guard lock(state_.playersMutex);
+    state_.players.setBacklogBound(options_.playerBacklogBound > 0 ? options_.playerBacklogBound
+                                                                   : backlogBoundFor(options_));
 }
 
 Server::~Server() {

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "common/frame_timer.h"
+#include "server/connection_limits.h"
+#include "server/input_budget.h"
 #include "server/packet_worker.h"
 #include "server/server_network.h"
 #include "server/server_state.h"
@@ -22,19 +24,24 @@ struct ServerOptions {
     // The pause between the ServerClosing broadcast and the end, which gives the clients
     // time to read it before their connections close.
     std::chrono::milliseconds closingPause{2000};
-    FrameTimer::Clock clock = secondsSinceStart;  // paces the Tick
+    FrameTimer::Clock clock = secondsSinceStart;  // paces the Tick, the Resume, the input budgets, the log
     // Kernel send buffer of each player socket in bytes; 0 keeps the system's automatic
-    // sizing. A relay to a player whose buffer is full fails, so tests shrink it to make
-    // a stalled client fail quickly.
+    // sizing. Tests shrink it so that a stalled client's bytes soon wait in its backlog.
     int playerSendBuffer = 0;
     // The name LAN players and status queries see (UTF-8); empty: this machine's name.
     std::string name;
     // The shared UDP port where every server of a host answers status queries; 0: none.
     std::uint16_t discoveryPort = kDiscoveryPort;
+    // Bytes a player's backlog may hold before the player is removed; 0: backlogBoundFor.
+    std::size_t playerBacklogBound = 0;
+    // The operator's limits (--max-players, --max-per-address) and every player's input budget.
+    ConnectionLimits connections;
+    InputLimits input;
 };
 
-// The most players a server takes, as status answers report it.
-inline constexpr std::uint16_t kDefaultPlayerLimit = PlayerTable::kLastNumber;
+// Bytes a player's backlog may hold before the player is removed: about a second of what a
+// full server sends each player when everybody sends at the full budget, within 64 KiB..1 MiB.
+std::size_t backlogBoundFor(const ServerOptions& options);
 
 // A server instance with no globals, so tests can run several in one process. The front
 // end (console window or headless loop) owns it on the main thread.

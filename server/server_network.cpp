@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "common/frame_timer.h"
 #include "platform/message_box.h"
@@ -30,8 +31,8 @@ constexpr std::size_t kFirstPlayerSlot = 4;
 
 }  // namespace
 
-ServerNetwork::ServerNetwork(ServerState& state, int playerSendBuffer)
-    : state_(state), playerSendBuffer_(playerSendBuffer), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+ServerNetwork::ServerNetwork(ServerState& state, Settings settings)
+    : state_(state), settings_(std::move(settings)), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 ServerNetwork::~ServerNetwork() {
     stopNetwork();
@@ -82,7 +83,9 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
         std::lock_guard lock(state_.playersMutex);
         for (const PlayerEntry& entry : state_.players) {
             if (!entry.connectionLost) {
-                pollSet_.push_back({entry.socket.fd(), POLLIN | POLLRDHUP, 0});
+                // Room in a full socket is worth a wake-up; bytes the worker is still batching are not.
+                const short drain = entry.backlog.waitingForRoom() ? POLLOUT : 0;
+                pollSet_.push_back({entry.socket.fd(), static_cast<short>(POLLIN | POLLRDHUP | drain), 0});
                 pollNumbers_.push_back(entry.number);
             }
         }
@@ -113,31 +116,56 @@ bool ServerNetwork::acceptStep() {
         }
         return false;
     }
+    const std::optional<Ipv4Address> address = socket.peerAddress();
     socket.setNonBlocking(true);
     socket.setNoDelay(true);  // every packet is small and wanted at once
-    if (playerSendBuffer_ > 0) {
-        socket.setSendBufferSize(playerSendBuffer_);
+    if (settings_.playerSendBuffer > 0) {
+        socket.setSendBufferSize(settings_.playerSendBuffer);
     }
 
     // Registration and Welcome under one lock: the worker must not tick the new player
     // before its Welcome is out.
     std::lock_guard lock(state_.playersMutex);
     PlayerTable& players = state_.players;
-    if (!players.registerConnection(std::move(socket))) {
-        return true;  // refused: closed without a word
+    Refusal refusal = admissionRefusal(players, settings_.connections, address);
+    if (refusal == Refusal::None && !players.registerConnection(std::move(socket), address)) {
+        refusal = Refusal::ServerFull;
+    }
+    if (refusal != Refusal::None) {
+        refuse(refusal, address);
+        return false;  // closed without a word and no number used; the players are read as usual
     }
     players.showPlayerCount();
     state_.log.logLine(server_text::kConnectLine);
-    const PacketRecord welcome = makePacket(players.lastPlayerNumber(), MsgType::Welcome);
-    players.sendTo(players.size() - 1, welcome.wireBytes());
+    const std::size_t newest = players.size() - 1;
+    const PacketRecord welcome = makePacket(players[newest].number, MsgType::Welcome);
+    players.sendTo(newest, welcome.wireBytes());
     return true;
 }
 
+void ServerNetwork::refuse(Refusal refusal, std::optional<Ipv4Address> address) {
+    if (!refusalLog_.shouldLog(address, settings_.clock())) {
+        return;
+    }
+    const std::string from = address ? address->toString() : std::string("an unknown address");
+    const std::string_view why =
+        refusal == Refusal::AddressFull ? server_text::kRefusedAddressFull : server_text::kRefusedServerFull;
+    state_.log.logLine("Connection from " + from + " " + std::string(why) +
+                       " (further refusals of it are not logged for a minute)");
+}
+
 void ServerNetwork::readStep() {
+    bool drained = false;
     for (std::size_t slot = kFirstPlayerSlot; slot < pollSet_.size(); ++slot) {
-        if (pollSet_[slot].revents != 0) {
+        const short events = pollSet_[slot].revents;
+        drained |= (events & POLLOUT) != 0;
+        if ((events & ~POLLOUT) != 0) {
             readPlayer(pollNumbers_[slot], pollSet_[slot].fd);
         }
+    }
+    if (drained) {
+        std::lock_guard lock(state_.playersMutex);
+        state_.players.flushAll();  // a socket has room again: what waited for it goes on
     }
 }
 
@@ -152,19 +180,54 @@ void ServerNetwork::readPlayer(std::uint8_t number, int fd) {
         return;
     }
     const ReadResult result = readAvailablePackets(entry.socket, entry.reader, readBuffer_);
+    const double now = settings_.clock();
     while (std::optional<PacketRecord> record = readBuffer_.takeFront()) {
-        // A client speaks only for itself: a packet naming another sender could remove or
-        // impersonate that player.
-        if (record->header.sender != entry.number) {
-            state_.log.logLine(server_text::kInvalidPacketLine);
-            continue;
+        if (!entry.connectionLost && admitPacket(static_cast<std::size_t>(index), *record, now)) {
+            state_.queue.push(*record);
         }
-        state_.queue.push(*record);
     }
-    if (result.status != StreamStatus::Open) {
+    if (result.status != StreamStatus::Open && !entry.connectionLost) {
         entry.connectionLost = true;
         state_.queue.push(makeConnectionLostNote(entry.number));
     }
+}
+
+bool ServerNetwork::admitPacket(std::size_t index, const PacketRecord& record, double now) {
+    PlayerTable& players = state_.players;
+    PlayerEntry& entry = players[index];
+    // A client speaks only for itself (a packet naming another sender could remove or
+    // impersonate that player), and only with the players' kinds of message.
+    if (record.header.sender != entry.number || !isClientMessage(record.header.type)) {
+        players.logInvalidPacket(entry.number, now);
+        return false;
+    }
+    // Every Join makes every client answer: one per connection, now and then, is plenty.
+    const bool join = record.msgType() == MsgType::Join;
+    if (join && now - entry.lastJoinAt < settings_.input.joinRepeatSeconds) {
+        ++state_.packetsDropped;
+        players.logDroppedPacket(index, now, std::string(server_text::kRepeatedJoin));
+        return false;
+    }
+    switch (entry.budget.take(now, settings_.input)) {
+        case InputBudget::Verdict::Pass:
+            if (join) {
+                entry.lastJoinAt = now;
+            }
+            return true;
+        case InputBudget::Verdict::FirstDrop:
+        case InputBudget::Verdict::Drop:
+            ++state_.packetsDropped;
+            players.logDroppedPacket(index, now, std::string(server_text::kOverBudget));
+            return false;
+        case InputBudget::Verdict::Remove:
+            break;
+    }
+    ++state_.packetsDropped;
+    ++state_.playersRemovedForFlooding;
+    state_.log.logLine(players.describePlayer(index) + ": " + std::string(server_text::kRemovedOverBudget));
+    entry.connectionLost = true;  // read no more; the worker announces its Leave and removes it
+    state_.queue.push(makeConnectionLostNote(entry.number));
+    return false;
 }
 
 }  // namespace kestrane

@@ -6,8 +6,11 @@
 #include <optional>
 #include <vector>
 
+#include "common/frame_timer.h"
 #include "common/packet_queue.h"
 #include "platform/tcp_socket.h"
+#include "server/connection_limits.h"
+#include "server/input_budget.h"
 #include "server/server_state.h"
 
 struct pollfd;
@@ -26,9 +29,16 @@ public:
     // catches up, so TCP holds a flooding client back instead of the queue growing without end.
     static constexpr std::size_t kQueueHighWater = 4096;
 
-    // `playerSendBuffer`: kernel send buffer of each player socket in bytes, 0 for the
-    // system's automatic sizing.
-    explicit ServerNetwork(ServerState& state, int playerSendBuffer = 0);
+    // What the network loop is told at construction.
+    struct Settings {
+        int playerSendBuffer = 0;  // kernel send buffer of each player socket in bytes; 0: the system's sizing
+        ConnectionLimits connections;
+        InputLimits input;
+        FrameTimer::Clock clock = secondsSinceStart;  // for the input budgets and the log's pace
+    };
+
+    ServerNetwork(ServerState& state, Settings settings);
+    explicit ServerNetwork(ServerState& state) : ServerNetwork(state, Settings{}) {}
     ~ServerNetwork();
     ServerNetwork(const ServerNetwork&) = delete;
     ServerNetwork& operator=(const ServerNetwork&) = delete;
@@ -41,10 +51,13 @@ public:
     // The port listened on; 0 when not listening.
     std::uint16_t port() const;
 
-    // One network pass. Waits at most `timeoutMs` for a connection, a player's bytes or
-    // wake(); then either takes one new player in (registers it, logs it, sends Welcome)
-    // or reads every player that has something, queueing its packets for the worker.
-    // Reading a closed or failed connection queues a connection-lost note instead.
+    // One network pass. Waits at most `timeoutMs` for a connection, a player's bytes, room
+    // in the socket of a player with a backlog, or wake(); then either takes one new player
+    // in (registers it, logs it, sends Welcome) or reads every player that has something,
+    // queueing its packets for the worker, and sends on what waits for the sockets that
+    // drained. Only packets a player may send, in its own name and within its input budget,
+    // are queued; the rest are dropped and logged at a bounded pace. Reading a closed or
+    // failed connection, or a player over budget too long, queues a connection-lost note.
     void pollNetwork(int timeoutMs);
 
     // Ends a pollNetwork wait at once. Async-signal-safe.
@@ -57,10 +70,14 @@ private:
     bool acceptStep();
     void readStep();
     void readPlayer(std::uint8_t number, int fd);
+    // Whether a packet read from the player at `index` goes on to the worker.
+    bool admitPacket(std::size_t index, const PacketRecord& record, double now);
+    void refuse(Refusal refusal, std::optional<Ipv4Address> address);
 
     ServerState& state_;
     TcpSocket listenSocket_;
-    int playerSendBuffer_ = 0;
+    Settings settings_;
+    RefusalLog refusalLog_;
     int wakeFd_ = -1;
     StatusResponder* statusResponder_ = nullptr;
     std::chrono::steady_clock::time_point acceptPausedUntil_{};

@@ -1,6 +1,7 @@
 // server_state.h -- the context the server's two threads share: log, display, queue and players.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -22,6 +23,10 @@ struct ServerState {
     PacketQueue queue;
     std::mutex playersMutex;            // guards `players`; hold it for every use of the table
     PlayerTable players{log, status};
+
+    // What the input limits did over the run, for tests and benchmarks; any thread may read.
+    std::atomic<std::uint64_t> packetsDropped{0};              // over a budget, or a repeated Join
+    std::atomic<std::uint64_t> playersRemovedForFlooding{0};  // over a budget too long
 };
 
 // The note the network loop queues when reading finds a player's connection closed or

@@ -16,6 +16,18 @@ inline constexpr std::string_view kInvalidPacketLine = "잘못된 패킷을 수�
 inline constexpr std::string_view kJoinSuffix = " ] 님이 들어오셨습니다.";
 inline constexpr std::string_view kLeaveSuffix = " ] 님이 나가셨습니다.";
 
+// Lines about the operator's limits and what players may send; the numbers and names are
+// filled in where they are written. Every line about a packet the limits dropped contains
+// kDroppedWord, every line about a player the limits removed kRemovedWord.
+inline constexpr std::string_view kDroppedWord = "dropped";
+inline constexpr std::string_view kRemovedWord = "removed";
+inline constexpr std::string_view kRefusedServerFull = "refused: the server is full";
+inline constexpr std::string_view kRefusedAddressFull = "refused: too many connections from that address";
+inline constexpr std::string_view kOverBudget = "sends more than its input budget; the excess is dropped";
+inline constexpr std::string_view kRepeatedJoin = "a repeated Join is dropped";
+inline constexpr std::string_view kRemovedOverBudget = "over its input budget too long: removed";
+inline constexpr std::string_view kRemovedSlowReader = "reads too slowly, its backlog is over the bound: removed";
+
 inline constexpr std::string_view kSocketError = "socket() Error";
 inline constexpr std::string_view kFindingLocalNameError = "Finding Local Name Error";
 inline constexpr std::string_view kFindingMyIpError = "Finding My IP Error";

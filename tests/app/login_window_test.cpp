@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "client/app/login_window.h"
 #include "lan_servers.h"
@@ -181,6 +182,10 @@ TEST_F(LoginWindowTest, LanListFillsTheServerFieldAndADoubleClickConnects) {
     pump(2s);
     EXPECT_EQ(dialog.outcome(), LoginDialog::Outcome::Connected);
     EXPECT_EQ(dialog.serverIp, eastAddress);
+    const auto accepted = std::chrono::steady_clock::now() + 2s;  // the server takes it in its own time
+    while (east.server().status().snapshot().playerCount != "1" && std::chrono::steady_clock::now() < accepted) {
+        std::this_thread::sleep_for(5ms);
+    }
     EXPECT_EQ(east.server().status().snapshot().playerCount, "1");
     EXPECT_TRUE(boxes.texts().empty());
 }

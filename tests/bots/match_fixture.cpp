@@ -112,6 +112,13 @@ bool hasPlayerNamed(const ClientWorld& world, std::string_view name) {
 }
 
 void MatchFixture::TearDown() {
+    // Bots are honest players: the server's input limits must never have touched them.
+    EXPECT_EQ(server->state().packetsDropped.load(), 0u);
+    EXPECT_EQ(server->state().playersRemovedForFlooding.load(), 0u);
+    {
+        std::lock_guard lock(server->state().playersMutex);
+        EXPECT_EQ(server->state().players.slowReadersRemoved(), 0u);
+    }
     runner.reset();
     if (loop.joinable()) {
         server->requestExit();

@@ -147,3 +147,53 @@ TEST_F(PacketWorkerTest, BusyQueueSharesSendsButKeepsEveryPacketInOrder) {
 
 }  // namespace
 }  // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+TEST_F(PacketWorkerTest, ResumeWaitsOnlyForJoinedPlayersAndAtMostOneSecond) {
+    const Bytes tick{0xAA, 0, 10, 0};
+    const auto resumesTo = [&](int number) {
+        std::vector<Bytes> got = receivedBy(number);
+        std::erase_if(got, [&](const Bytes& packet) { return packet[2] != static_cast<std::uint8_t>(MsgType::Resume); });
+        return got;
+    };
+    const auto say = [&](std::uint8_t number, MsgType type) {
+        PlayerInfo info;
+        info.energy = 100;
+        handle(makePacket(number, type, info.encode()));
+    };
+    worker.runPass();  // the first Tick
+
+    // Player 3 is connected and never says a word. Player 1 joins alone: nobody to wait for.
+    say(1, MsgType::Join);
+    EXPECT_TRUE(resumesTo(1).empty());
+    EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick());
+    // Player 2 joins and player 1 answers: everyone who joined has answered, at once.
+    say(2, MsgType::Join);
+    say(1, MsgType::PlayerState);
+    for (std::uint8_t n = 1; n <= 3; ++n) {
+        EXPECT_EQ(resumesTo(n), (std::vector<Bytes>{{0xAA, n, 3, 0}}));
+    }
+
+    // Player 3 joins; player 1 answers, player 2 never does: the Resume comes one second after the Join.
+    say(3, MsgType::Join);
+    const double joinedAt = now;
+    say(1, MsgType::PlayerState);
+    now = joinedAt + 0.999;
+    worker.runPass();  // a Tick, no Resume yet
+    EXPECT_TRUE(resumesTo(1).empty());
+    EXPECT_NEAR(worker.secondsUntilDue(), 0.001, 1e-9);  // the worker wakes for it
+    now = joinedAt + PacketWorker::kResumeWait;
+    EXPECT_EQ(worker.secondsUntilDue(), 0.0);
+    worker.runPass();
+    for (std::uint8_t n = 1; n <= 3; ++n) {
+        EXPECT_EQ(resumesTo(n), (std::vector<Bytes>{{0xAA, n, 3, 0}}));
+    }
+    now += 5;  // and only once
+    worker.runPass();
+    EXPECT_TRUE(resumesTo(2).empty());
+}
+
+}  // namespace
+}  // namespace kestrane

@@ -25,22 +25,39 @@ protected:
     PlayerTable players{log, status};
 };
 
-TEST_F(PlayerTableTest, NumbersRunOneTo255AndAreNeverHandedOutAgain) {
+TEST_F(PlayerTableTest, NumbersRunInOrderThenTheLongestFreeButNeverAHeldOne) {
     players.showPlayerCount();
     EXPECT_EQ(status.snapshot().playerCount, "0");
     for (int i = 1; i <= 255; ++i) {
         ASSERT_TRUE(players.registerConnection(TcpSocket()));
-        EXPECT_EQ(players.lastPlayerNumber(), i);
+        EXPECT_EQ(players[players.size() - 1].number, i);  // in order, none reused while fresh ones remain
         if (i % 3 == 0) {
             ASSERT_TRUE(players.removePlayer(static_cast<std::uint8_t>(i)));
+            players.flushAll();
         }
     }
-    EXPECT_EQ(players.size(), 170u);
-    EXPECT_FALSE(players.registerConnection(TcpSocket()));  // room in the table, but no numbers left
     EXPECT_EQ(players.size(), 170u);
     EXPECT_EQ(players.lastPlayerNumber(), 255);
     EXPECT_EQ(players.findPlayer(256 + 4), 2);  // only the low 8 bits count
     EXPECT_EQ(players.findPlayer(3), -1);
+
+    // Removed, but its Leave has not gone out yet: not free.
+    ASSERT_TRUE(players.removePlayer(100));
+    for (const int expected : {3, 6, 9}) {  // free the longest
+        ASSERT_TRUE(players.registerConnection(TcpSocket()));
+        EXPECT_EQ(players[players.size() - 1].number, expected);
+    }
+    players.flushAll();
+    std::vector<int> handedOut;
+    while (players.registerConnection(TcpSocket())) {
+        handedOut.push_back(players[players.size() - 1].number);
+    }
+    ASSERT_EQ(handedOut.size(), 83u);  // the 85 freed, less the 3 above, and 100
+    EXPECT_EQ(handedOut.front(), 12);
+    EXPECT_EQ(handedOut[handedOut.size() - 2], 255);
+    EXPECT_EQ(handedOut.back(), 100);  // the last to become free
+    EXPECT_EQ(players.size(), 255u);
+    EXPECT_FALSE(players.hasFreeNumber());
 }
 
 TEST_F(PlayerTableTest, RemovalKeepsJoinOrderAndUpdatesTheDisplay) {

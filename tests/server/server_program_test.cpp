@@ -34,6 +34,11 @@ TEST(ServerProgram, HelpAndBadOptions) {
         {{"--headless", "--name", std::string(65, 'n')}, "--name wants 1 to 64 bytes"},
         {{"--headless", "--players"}, "--players goes with --query"},
         {{"--query", "host:0"}, "--query wants HOST or HOST:PORT"},
+        {{"--headless", "--max-players", "0"}, "--max-players wants a number"},
+        {{"--headless", "--max-players", "256"}, "--max-players wants a number"},
+        {{"--headless", "--max-players", "ten"}, "--max-players wants a number"},
+        {{"--headless", "--max-per-address", "-1"}, "--max-per-address wants a number"},
+        {{"--headless", "--max-per-address", "300"}, "--max-per-address wants a number"},
     };
     for (const Bad& bad : bads) {
         ChildProcess program = serverProgram(bad.arguments);
@@ -43,7 +48,7 @@ TEST(ServerProgram, HelpAndBadOptions) {
 }
 
 TEST(ServerProgram, QueryPrintsOneStatusLineAndThePlayersWithoutJoining) {
-    ChildProcess server = serverProgram({"--headless", "--port", "0", "--name", "Query Hall"});
+    ChildProcess server = serverProgram({"--headless", "--port", "0", "--name", "Query Hall", "--max-players", "8"});
     std::optional<std::string> line;
     do {
         line = server.nextLine();
@@ -60,7 +65,7 @@ TEST(ServerProgram, QueryPrintsOneStatusLineAndThePlayersWithoutJoining) {
 
     ChildProcess query = serverProgram({"--query", "127.0.0.1:" + port, "--players"});
     EXPECT_EQ(query.waitForExit(), 0) << query.errorText();
-    const std::regex status("Query Hall\t1/255\t127\\.0\\.0\\.1:" + port + "\t[0-9.]+\t[0-9.]+ ms");
+    const std::regex status("Query Hall\t1/8\t127\\.0\\.0\\.1:" + port + "\t[0-9.]+\t[0-9.]+ ms");
     const std::optional<std::string> statusLine = query.nextLine();
     ASSERT_TRUE(statusLine);
     EXPECT_TRUE(std::regex_match(*statusLine, status)) << *statusLine;

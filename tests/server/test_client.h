@@ -19,6 +19,7 @@
 #include "common/protocol.h"
 #include "platform/tcp_socket.h"
 #include "server/server.h"
+#include "server/server_texts.h"
 #include "tests/support/packet_reader.h"
 
 namespace kestrane::testing {
@@ -27,6 +28,21 @@ using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
 inline Bytes bytesOf(const PacketRecord& record) { return {record.wireBytes().begin(), record.wireBytes().end()}; }
+
+// Invalid packets the log reports: one for each "invalid packet" line, plus the counts of the
+// summary lines that sum up the ones not logged one by one.
+inline long invalidPacketsReported(const std::vector<std::string>& lines) {
+    long reported = 0;
+    for (const std::string& line : lines) {
+        if (line == server_text::kInvalidPacketLine) {
+            ++reported;
+        } else if (const auto at = line.find("]: "); at != std::string::npos &&
+                                                      line.find(" more invalid packets") != std::string::npos) {
+            reported += std::stol(line.substr(at + 3));
+        }
+    }
+    return reported;
+}
 
 // A blocking client on loopback that speaks the wire format directly.
 class TestClient {
@@ -37,6 +53,9 @@ public:
         socket_ = TcpSocket::openStream();
         if (receiveBuffer > 0) {
             socket_.setReceiveBufferSize(receiveBuffer);
+        }
+        if (source && !socket_.bindLocal(*source)) {
+            return false;
         }
         if (!socket_.valid() || socket_.connect(Ipv4Address::loopback(), port) != ConnectStatus::Connected) {
             return false;
@@ -55,6 +74,9 @@ public:
     }
     std::uint8_t number() const { return number_; }
     TcpSocket& socket() { return socket_; }
+
+    // The local address to connect from (another loopback address, say); the system's choice if unset.
+    std::optional<Ipv4Address> source;
 
     void send(const PacketRecord& record) { ASSERT_TRUE(socket_.sendAll(record.wireBytes())); }
     void sendJoin(const std::string& name) {
@@ -116,6 +138,9 @@ protected:
     void SetUp() override {
         ServerOptions options;
         options.playerSendBuffer = playerSendBuffer;
+        options.playerBacklogBound = playerBacklogBound;
+        options.connections = connections;
+        options.input = input;
         options.port = 0;
         options.bindAddress = Ipv4Address::loopback();
         options.closingPause = 0ms;
@@ -177,6 +202,11 @@ protected:
     }
 
     int playerSendBuffer = 0;  // the system's sizing unless a test sets it before SetUp
+    std::size_t playerBacklogBound = 0;  // the server's own choice unless a test sets it
+    // Tests open many connections from this one machine: no per-address limit unless a test
+    // sets one before SetUp.
+    ConnectionLimits connections{.maxPlayers = PlayerTable::kLastNumber, .maxPerAddress = 0};
+    InputLimits input;
     std::unique_ptr<Server> server;
     std::uint16_t port = 0;
     std::thread loop;

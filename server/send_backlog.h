@@ -1,0 +1,40 @@
+// send_backlog.h -- the bytes due to one player that its socket has not taken yet, in order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/tcp_socket.h"
+
+namespace kestrane {
+
+// Everything the server sends a player goes through its backlog, so a player whose socket is
+// full for a moment (a slow or briefly stalled reader) later gets every byte, in order.
+// Not thread-safe: part of a PlayerEntry, used under the players lock.
+class SendBacklog {
+public:
+    enum class FlushResult {
+        Drained,  // everything went out
+        Waiting,  // the socket is full; the rest waits for it to drain
+        Failed,   // the connection is broken (reset, closed, not a socket)
+    };
+
+    void append(std::span<const std::uint8_t> bytes);
+    // Sends as much as the socket takes now, without waiting.
+    FlushResult flush(TcpSocket& socket);
+    bool empty() const { return start_ == bytes_.size(); }
+    // The last flush found the socket full: the rest goes out once it has room again.
+    bool waitingForRoom() const { return waiting_; }
+    // Bytes still waiting.
+    std::size_t size() const { return bytes_.size() - start_; }
+    void clear();
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t start_ = 0;  // bytes_[0, start_) have gone out
+    bool waiting_ = false;
+};
+
+}  // namespace kestrane
