@@ -2,7 +2,6 @@
 #include "server/player_table.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <string>
 
 #include "server/server_texts.h"
@@ -140,10 +139,7 @@ void PlayerTable::showPlayerList() {
 
 SendResult PlayerTable::sendTo(std::size_t index, std::span<const std::uint8_t> bytes) {
     PlayerEntry& entry = entries_[index];
-    long sent = 0;
-    do {
-        sent = entry.socket.send(bytes, /*dontWait=*/true);
-    } while (sent < 0 && errno == EINTR);
+    const long sent = entry.socket.send(bytes, /*dontWait=*/true);
     if (sent == static_cast<long>(bytes.size())) {
         return SendResult::Sent;
     }

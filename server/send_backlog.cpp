@@ -1,7 +1,6 @@
 // send_backlog.cpp -- non-blocking sends that keep what the socket did not take.
 #include "server/send_backlog.h"
 
-#include <cerrno>
 
 namespace kestrane {
 
@@ -22,10 +21,7 @@ SendBacklog::FlushResult SendBacklog::flush(TcpSocket& socket) {
             start_ += static_cast<std::size_t>(sent);
             continue;
         }
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (sent < 0 && lastSocketError() == SocketError::WouldBlock) {
             if (start_ >= kCompactAfter && start_ * 2 >= bytes_.size()) {
                 bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(start_));
                 start_ = 0;

@@ -5,7 +5,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -111,7 +110,8 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
 bool ServerNetwork::acceptStep() {
     TcpSocket socket = listenSocket_.accept();
     if (!socket.valid()) {
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED) {
+        const SocketError error = lastSocketError();
+        if (error != SocketError::WouldBlock && error != SocketError::ConnectionAborted) {
             acceptPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;
         }
         return false;
@@ -197,7 +197,7 @@ bool ServerNetwork::admitPacket(std::size_t index, const PacketRecord& record, d
     PlayerEntry& entry = players[index];
     // A client speaks only for itself (a packet naming another sender could remove or
     // impersonate that player), and only with the players' kinds of message.
-    if (record.header.sender != entry.number || !isClientMessage(record.header.type)) {
+    if (record.header.sender != entry.number || !relayedByServer(record.header.type)) {
         players.logInvalidPacket(entry.number, now);
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include "common/frame_timer.h"
 #include "common/packet_queue.h"
+#include "common/protocol.h"
 #include "platform/tcp_socket.h"
 #include "server/connection_limits.h"
 #include "server/input_budget.h"
@@ -17,7 +18,7 @@ struct pollfd;
 
 namespace kestrane {
 
-inline constexpr std::uint16_t kDefaultServerPort = 5001;
+inline constexpr std::uint16_t kDefaultServerPort = kServerPort;
 
 // The main thread's side of the network. Everything here runs on the thread that calls
 // pollNetwork, except wake(), which any thread or a signal handler may call.
