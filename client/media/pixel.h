@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "client/world/sprite_sizes.h"
+
 namespace kestrane {
 
 // An 8-bit-per-channel colour, as the game names colours (text colour, brush, palette entry).
@@ -40,13 +42,7 @@ constexpr std::uint16_t rgb555To565(std::uint16_t word) {
     return static_cast<std::uint16_t>((r << 11) | (((g << 1) | (g >> 4)) << 5) | b);
 }
 
-// A rectangle in pixels; right and bottom are exclusive.
-struct PixelRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-    friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
-};
+// A rectangle in pixels, right and bottom exclusive: the world's own type.
+using PixelRect = PixelBox;
 
 }  // namespace kestrane
