@@ -21,19 +21,19 @@ bool carries(const PacketRecord& record, std::size_t bytes) { return record.payl
 
 }  // namespace
 
-const MessageSpec* findMessage(std::uint8_t code) {
+const MessageRow* findMessage(std::uint8_t code) {
     const int row = kRowByCode[code];
     return row < 0 ? nullptr : &kMessageCatalogue[static_cast<std::size_t>(row)];
 }
 
 bool relayedByServer(std::uint8_t code) {
-    const MessageSpec* spec = findMessage(code);
-    return spec != nullptr && spec->relayed;
+    const MessageRow* row = findMessage(code);
+    return row != nullptr && row->relayed;
 }
 
 bool payloadReadable(const PacketRecord& record) {
-    const MessageSpec* spec = findMessage(record.header.type);
-    return spec != nullptr && carries(record, spec->minPayload);
+    const MessageRow* row = findMessage(record.header.type);
+    return row != nullptr && carries(record, row->minPayload);
 }
 
 PacketRecord makePlayerInfoPacket(std::uint8_t sender, MsgType type, const PlayerInfo& info) {

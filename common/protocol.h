@@ -23,7 +23,7 @@ inline constexpr std::uint16_t kServerPort = 5001;
 enum class MessageSender : std::uint8_t { Client, Server };
 
 // One row of the catalogue.
-struct MessageSpec {
+struct MessageRow {
     MsgType type;
     std::string_view name;
     // Payload bytes a receiver needs before it may read the payload; shorter packets are
@@ -57,7 +57,7 @@ inline constexpr std::size_t kHitPayloadSize = 2;
 // The longest chat line every receiver holds whole.
 inline constexpr std::size_t kMaxChatLine = kPayloadCapacity;
 
-inline constexpr std::array<MessageSpec, 13> kMessageCatalogue = {{
+inline constexpr std::array<MessageRow, 13> kMessageCatalogue = {{
     {MsgType::Welcome, "Welcome", 0, MessageSender::Server, false},
     {MsgType::Join, "Join", PlayerInfo::kEncodedSize, MessageSender::Client, true},
     {MsgType::Resume, "Resume", 0, MessageSender::Server, false},
@@ -74,7 +74,7 @@ inline constexpr std::array<MessageSpec, 13> kMessageCatalogue = {{
 }};
 
 // The row for a code, or nothing for an unused code.
-const MessageSpec* findMessage(std::uint8_t code);
+const MessageRow* findMessage(std::uint8_t code);
 // True when the server relays packets of this code from players.
 bool relayedByServer(std::uint8_t code);
 // True when the record's code is known and it carries the payload bytes its row asks for.

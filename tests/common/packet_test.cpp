@@ -101,13 +101,13 @@ TEST(MessageCatalogue, RowsMatchTheCodesAndTheServerRelaysOnlyPlayersMessages) {
     std::vector<int> known;
     std::vector<int> relayed;
     for (int code = 0; code < 256; ++code) {
-        const MessageSpec* spec = findMessage(static_cast<std::uint8_t>(code));
-        if (spec == nullptr) {
+        const MessageRow* row = findMessage(static_cast<std::uint8_t>(code));
+        if (row == nullptr) {
             continue;
         }
         known.push_back(code);
-        EXPECT_EQ(static_cast<int>(spec->type), code) << spec->name;
-        EXPECT_EQ(spec->relayed, spec->sender == MessageSender::Client) << spec->name;
+        EXPECT_EQ(static_cast<int>(row->type), code) << row->name;
+        EXPECT_EQ(row->relayed, row->sender == MessageSender::Client) << row->name;
         if (relayedByServer(static_cast<std::uint8_t>(code))) {
             relayed.push_back(code);
         }
@@ -135,13 +135,13 @@ TEST(MessageCatalogue, EncodersFillTheirRowAndDecodersReadThemBack) {
     EXPECT_EQ(bytesOf(fire), (std::vector<std::uint8_t>{0xAA, 4, 21, 8, 9, 0, 0x2E, 0x01, 0xFD, 0xFF, 1, 6}));
 
     for (const PacketRecord& record : {join, steer, place, hit, fire}) {
-        const MessageSpec* spec = findMessage(record.header.type);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(record.header.length, spec->minPayload) << spec->name;
-        EXPECT_TRUE(payloadReadable(record)) << spec->name;
+        const MessageRow* row = findMessage(record.header.type);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(record.header.length, row->minPayload) << row->name;
+        EXPECT_TRUE(payloadReadable(record)) << row->name;
         PacketRecord cut = record;
         --cut.header.length;
-        EXPECT_FALSE(payloadReadable(cut)) << spec->name;
+        EXPECT_FALSE(payloadReadable(cut)) << row->name;
     }
     EXPECT_EQ(decodePlayerInfo(join)->x, -5);
     EXPECT_EQ(*decodeSteer(steer), static_cast<std::uint8_t>(SteerCode::TurnLeft));
