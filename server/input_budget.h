@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+
+#include "server/token_bucket.h"
 
 namespace kestrane {
 
@@ -33,8 +36,7 @@ public:
     Verdict take(double now, const InputLimits& limits);
 
 private:
-    double tokens_ = -1;  // -1: not yet started (the bucket starts full)
-    double refilledAt_ = 0;
+    std::optional<TokenBucket> bucket_;  // starts full at the first packet
     double spellStart_ = 0;
     double lastDrop_ = -std::numeric_limits<double>::infinity();
 };

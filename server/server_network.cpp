@@ -99,7 +99,7 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
         [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
     }
     if (pollSet_[kStatusSlot].revents != 0 || pollSet_[kStatusSlot + 1].revents != 0) {
-        statusResponder_->answerWaiting(secondsSinceStart());
+        statusResponder_->answerWaiting(settings_.clock());
     }
     if (pollSet_[1].revents != 0 && acceptStep()) {
         return;  // a pass that took a new player reads nothing

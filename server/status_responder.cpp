@@ -26,16 +26,6 @@ std::string portTakenLine(std::uint16_t port) {
 
 }  // namespace
 
-bool AnswerRateLimit::take(Bucket& bucket, double rate, double burst, double now) {
-    bucket.tokens = std::min(burst, bucket.tokens + std::max(0.0, now - bucket.at) * rate);
-    bucket.at = now;
-    if (bucket.tokens < 1) {
-        return false;
-    }
-    bucket.tokens -= 1;
-    return true;
-}
-
 void AnswerRateLimit::forgetIdle(double now) {
     // A source idle long enough to have its whole burst back is the same as a new one.
     std::erase_if(sources_, [&](const auto& entry) { return now - entry.second.at >= kBurst / kPerSecond; });
@@ -50,13 +40,13 @@ bool AnswerRateLimit::allow(const Ipv4Address& source, double now) {
                 return false;
             }
         }
-        found = sources_.emplace(keyOf(source), Bucket{kBurst, now}).first;
+        found = sources_.emplace(keyOf(source), TokenBucket{kBurst, now}).first;
     }
     // The source's bucket is asked first so that a refused source does not use up the total.
-    if (!take(found->second, kPerSecond, kBurst, now)) {
+    if (!found->second.take(now, kPerSecond, kBurst)) {
         return false;
     }
-    if (!take(total_, kTotalPerSecond, kTotalBurst, now)) {
+    if (!total_.take(now, kTotalPerSecond, kTotalBurst)) {
         found->second.tokens += 1;
         return false;
     }

@@ -12,6 +12,7 @@
 #include "common/status_datagram.h"
 #include "platform/udp_socket.h"
 #include "server/server_status.h"
+#include "server/token_bucket.h"
 
 namespace kestrane {
 
@@ -29,15 +30,10 @@ public:
     bool allow(const Ipv4Address& source, double now);
 
 private:
-    struct Bucket {
-        double tokens = 0;
-        double at = 0;
-    };
-    static bool take(Bucket& bucket, double rate, double burst, double now);
     void forgetIdle(double now);
 
-    std::unordered_map<std::uint32_t, Bucket> sources_;
-    Bucket total_{kTotalBurst, 0};
+    std::unordered_map<std::uint32_t, TokenBucket> sources_;
+    TokenBucket total_{kTotalBurst, 0};
 };
 
 // A status query costs the server no player number and no connection, and leaves no trace
