@@ -16,7 +16,7 @@
 #include "platform/tcp_socket.h"
 #include "server/input_budget.h"
 #include "server/log_pace.h"
-#include "server/send_backlog.h"
+#include "platform/send_backlog.h"
 #include "server/server_log.h"
 #include "server/server_status.h"
 

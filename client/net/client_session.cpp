@@ -170,9 +170,8 @@ void ClientSession::sendPacket(const PacketRecord& record) {
     if (sendListener_) {
         sendListener_(record);
     }
-    const std::span<const std::uint8_t> bytes = record.wireBytes();
     std::lock_guard lock(outgoingMutex_);
-    outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
+    outgoing_.append(record.wireBytes());
     flushLocked();
     if (outgoing_.size() > kMaxOutgoingBytes) {
         giveUpConnection();
@@ -190,18 +189,9 @@ std::size_t ClientSession::outgoingBytes() const {
 }
 
 void ClientSession::flushLocked() {
-    std::size_t sent = 0;
-    while (sent < outgoing_.size() && !sendingFailed_) {
-        const long n = socket_.send(std::span(outgoing_).subspan(sent), /*dontWait=*/true);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-        } else if (n < 0 && lastSocketError() == SocketError::WouldBlock) {
-            break;
-        } else {
-            giveUpConnection();
-        }
+    if (!sendingFailed_ && outgoing_.flush(socket_) == SendBacklog::FlushResult::Failed) {
+        giveUpConnection();
     }
-    outgoing_.erase(outgoing_.begin(), outgoing_.begin() + static_cast<std::ptrdiff_t>(std::min(sent, outgoing_.size())));
 }
 
 void ClientSession::giveUpConnection() {

@@ -18,6 +18,7 @@
 #include "common/protocol.h"
 #include "common/server_address.h"
 #include "platform/clock.h"
+#include "platform/send_backlog.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_event.h"
 
@@ -145,7 +146,7 @@ private:
     std::function<void(const PacketRecord&)> sendListener_;
     // Shared with the receive thread, which flushes when the socket can take more.
     mutable std::mutex outgoingMutex_;
-    std::vector<std::uint8_t> outgoing_;  // guarded by outgoingMutex_
+    SendBacklog outgoing_;  // guarded by outgoingMutex_
     std::atomic<bool> sendingFailed_{false};
 };
 

@@ -8,7 +8,7 @@
 #include "server/connection_limits.h"
 #include "server/input_budget.h"
 #include "server/log_pace.h"
-#include "server/send_backlog.h"
+#include "platform/send_backlog.h"
 
 namespace kestrane {
 namespace {

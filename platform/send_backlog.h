@@ -1,4 +1,4 @@
-// send_backlog.h -- the bytes due to one player that its socket has not taken yet, in order.
+// send_backlog.h -- bytes due to a peer that its socket has not taken yet, in order.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +10,10 @@
 
 namespace kestrane {
 
-// Everything the server sends a player goes through its backlog, so a player whose socket is
-// full for a moment (a slow or briefly stalled reader) later gets every byte, in order.
-// Not thread-safe: part of a PlayerEntry, used under the players lock.
+// Everything the server sends a player, and everything a client sends its server, goes
+// through a backlog, so a peer whose socket is full for a moment (a slow or briefly stalled
+// reader) later gets every byte, in order, and the sender never waits for it.
+// Not thread-safe: the owner guards it (the server's players lock, the session's send lock).
 class SendBacklog {
 public:
     enum class FlushResult {

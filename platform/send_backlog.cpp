@@ -1,5 +1,5 @@
 // send_backlog.cpp -- non-blocking sends that keep what the socket did not take.
-#include "server/send_backlog.h"
+#include "platform/send_backlog.h"
 
 
 namespace kestrane {
