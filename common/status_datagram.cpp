@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "kestrane_version.h"
 
@@ -17,18 +18,20 @@ constexpr std::uint8_t kWantPlayers = 0x01;  // query flag
 constexpr std::uint8_t kListFollows = 0x01;  // answer flags
 constexpr std::uint8_t kListCut = 0x02;
 
-// Little-endian writing, as the game's own packets.
+// Writing the fields in order, little-endian as the game's own packets.
 class Writer {
 public:
     void bytes(std::span<const std::uint8_t> data) { out_.insert(out_.end(), data.begin(), data.end()); }
     void u8(std::uint8_t value) { out_.push_back(value); }
     void u16(std::uint16_t value) {
-        u8(static_cast<std::uint8_t>(value & 0xFF));
-        u8(static_cast<std::uint8_t>(value >> 8));
+        std::uint8_t field[2];
+        writeU16(field, value);
+        bytes(field);
     }
     void u32(std::uint32_t value) {
-        u16(static_cast<std::uint16_t>(value & 0xFFFF));
-        u16(static_cast<std::uint16_t>(value >> 16));
+        std::uint8_t field[4];
+        writeU32(field, value);
+        bytes(field);
     }
     // One length byte, then the text cut to `maxBytes` between characters.
     void text(std::string_view value, std::size_t maxBytes) {
@@ -55,14 +58,8 @@ public:
         return take(4) && std::equal(expected.begin(), expected.end(), data_.begin() + static_cast<long>(at_ - 4));
     }
     std::uint8_t u8() { return take(1) ? data_[at_ - 1] : 0; }
-    std::uint16_t u16() {
-        const std::uint8_t low = u8();
-        return static_cast<std::uint16_t>(low | (u8() << 8));
-    }
-    std::uint32_t u32() {
-        const std::uint16_t low = u16();
-        return low | (static_cast<std::uint32_t>(u16()) << 16);
-    }
+    std::uint16_t u16() { return take(2) ? readU16(&data_[at_ - 2]) : 0; }
+    std::uint32_t u32() { return take(4) ? readU32(&data_[at_ - 4]) : 0; }
     std::string text(std::size_t maxBytes) {
         const std::size_t length = u8();
         if (length > maxBytes) {
