@@ -159,6 +159,7 @@ void PacketWorker::relayPacket(const PacketRecord& record) {
     for (std::size_t index = 0; index < players.size(); ++index) {
         players.queueRelay(index, bytes);
     }
+    players.recordBroadcast(record);
 }
 
 void PacketWorker::readyCheck() {
@@ -175,6 +176,8 @@ void PacketWorker::sendResume() {
     for (std::size_t i = 0; i < players.size(); ++i) {
         players.queueHeader(i, players[i].number, MsgType::Resume);
     }
+    // Each player's Resume carries its own number; the recording keeps one from the server.
+    players.recordBroadcast(makePacket(0, MsgType::Resume));
     readyCount_ = 0;
     resumeDeadline_ = std::numeric_limits<double>::infinity();
 }
