@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -330,7 +331,7 @@ void RecordingWriter::append(const RecordingEvent& event) {
     }
     const double now = clock_();
     RecordingEvent stamped = event;
-    stamped.time = static_cast<std::uint32_t>(std::max(0.0, now - openedAt_) * 1000.0);
+    stamped.time = static_cast<std::uint32_t>(std::llround(std::max(0.0, now - openedAt_) * 1000.0));
     encodeEvent(block_, stamped);
     if (now - lastFlush_ >= kFlushInterval || block_.size() >= kMaxBlockBytes) {
         flushBlock();

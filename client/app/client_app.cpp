@@ -81,6 +81,13 @@ ClientApp::~ClientApp() {
 }
 
 int ClientApp::run() {
+    if (!options_.record.empty()) {
+        std::string error;
+        if (!recording_.open((startDirectory_ / options_.record).string(), RecordingSource::Client, error)) {
+            std::fprintf(stderr, "kestrane-client: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
     if (const std::optional<int> ended = login()) {
         return *ended;
     }
@@ -99,6 +106,7 @@ int ClientApp::run() {
     media_.sound.init();  // without sound the game plays silently
     world_.emplace();  // with it the hidden chat box
     world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
+    recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
     const WindowMode mode = options_.windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
@@ -212,6 +220,7 @@ int ClientApp::shutDown() {
     session_.queue().setPushListener({});
     session_.queue().clear();
     clearWorld(*world_);
+    recording_.close();
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
 
@@ -250,6 +259,9 @@ void ClientApp::waitForEvent(int timeoutMs) {
 }
 
 void ClientApp::dispatchNextPacket() {
+    if (const std::optional<PacketRecord> record = session_.queue().front()) {
+        recording_.writePacket(*record);
+    }
     kestrane::dispatchNextPacket(*world_, session_.queue());
     carryOut();
 }
@@ -283,6 +295,7 @@ void ClientApp::frameTick() {
     if (!world_->chatBox.chatActive()) {
         media_.keyboard.poll();  // while the box is open it has the keys
     }
+    recording_.writeFrame(media_.keyboard.keyState());
     kestrane::frameTick(*world_, media_.keyboard.keyState(), [this] { showFrame(*world_, media_); });
     carryOut();
     followChatFocus();
