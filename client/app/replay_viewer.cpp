@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "client/app/main_window.h"
 #include "client/world/frame_tick.h"
@@ -172,6 +173,8 @@ void ReplayViewer::showTitle() {
 }
 
 void ReplayViewer::saveScreenshot() {
+    std::error_code error;
+    std::filesystem::create_directories(screenshotDirectory_, error);
     const std::string path = (screenshotDirectory_ / timestampedPngName("kestrane")).string();
     if (!media_.display.saveScreenshot(path)) {
         std::fprintf(stderr, "kestrane-client: could not save the screenshot %s\n", path.c_str());
