@@ -286,13 +286,22 @@ void recordingSeeds(SeedWriter& out) {
         RecordingEvent::makePacket(100, makePacket(0, MsgType::Tick)),
     };
     const RecordingHeader header{RecordingSource::Client, "0.1.0", 1'796'000'000'000};
-    out.write("recording", "closed", encodeRecording(header, events));
+    // Byte 0 even: a whole file follows; odd: one block's body (here: the events, and the end mark).
+    const auto file = [](std::uint8_t choice, const Bytes& bytes) {
+        Bytes input = {choice};
+        input.insert(input.end(), bytes.begin(), bytes.end());
+        return input;
+    };
+    const Bytes closed = encodeRecording(header, events);
+    out.write("recording", "closed", file(0, closed));
     const Bytes open = encodeRecording(header, events, false);
-    out.write("recording", "not-closed", open);
-    out.write("recording", "cut", Bytes(open.begin(), open.end() - 7));
+    out.write("recording", "not-closed", file(0, open));
+    out.write("recording", "cut", file(0, Bytes(open.begin(), open.end() - 7)));
     Bytes other = encodeRecording({RecordingSource::Server, "0.1.0", 0}, events);
     other[8] = 2;
-    out.write("recording", "another-version", other);
+    out.write("recording", "another-version", file(0, other));
+    const std::size_t headerSize = encodeRecording(header, {}, false).size();
+    out.write("recording", "events", file(1, Bytes(closed.begin() + static_cast<std::ptrdiff_t>(headerSize) + 8, closed.end())));
 }
 
 }  // namespace

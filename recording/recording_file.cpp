@@ -103,7 +103,7 @@ bool decodeBlock(std::span<const std::uint8_t> body, Recording& recording, std::
                 }
                 event.kind = RecordingEvent::Kind::Packet;
                 event.packet.header = {body[at], body[at + 1], body[at + 2], body[at + 3]};
-                std::copy_n(&body[at + kHeaderSize], body[at + 3], event.packet.payload.begin());
+                std::copy_n(body.data() + at + kHeaderSize, body[at + 3], event.packet.payload.begin());
                 at += kHeaderSize + body[at + 3];
                 break;
             }
@@ -126,7 +126,7 @@ bool decodeBlock(std::span<const std::uint8_t> body, Recording& recording, std::
                 }
                 event.kind = RecordingEvent::Kind::LocalPlayer;
                 event.number = body[at];
-                std::copy_n(&body[at + 1], kNameFieldSize, reinterpret_cast<std::uint8_t*>(event.name.data()));
+                std::copy_n(body.data() + at + 1, kNameFieldSize, reinterpret_cast<std::uint8_t*>(event.name.data()));
                 at += kLocalPlayerBody;
                 break;
             default:
