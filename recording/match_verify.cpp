@@ -11,8 +11,11 @@ namespace kestrane {
 
 namespace {
 
-// Groups compared when scoring one way of lining two recordings up.
+// Groups compared when scoring one way of lining two recordings up, and the mismatches after
+// which a way is given up (the right one has none, or a few where a recording differs).
 constexpr std::size_t kAlignWindow = 256;
+constexpr std::size_t kAlignMismatches = 8;
+constexpr std::uint64_t kEmptyGroup = 1469598103934665603ull;  // the hash of no packets
 
 // What a recording received between Ticks, as the server relayed it to every player.
 struct Timeline {
@@ -25,7 +28,7 @@ struct Timeline {
 
 Timeline timelineOf(const Recording& recording) {
     Timeline timeline;
-    std::uint64_t hash = 1469598103934665603ull;
+    std::uint64_t hash = kEmptyGroup;
     for (const RecordingEvent& event : recording.events) {
         if (event.kind != RecordingEvent::Kind::Packet) {
             continue;
@@ -33,7 +36,7 @@ Timeline timelineOf(const Recording& recording) {
         if (event.packet.msgType() == MsgType::Tick) {
             timeline.groups.push_back(hash);
             timeline.tickTimes.push_back(event.time);
-            hash = 1469598103934665603ull;
+            hash = kEmptyGroup;
         } else if (relayedByServer(event.packet.header.type)) {
             for (const std::uint8_t byte : event.packet.wireBytes()) {
                 hash = (hash ^ byte) * 1099511628211ull;
@@ -44,15 +47,29 @@ Timeline timelineOf(const Recording& recording) {
     return timeline;
 }
 
-// Tick k of `late` is Tick k + offset of `early`. The score is how many groups after the
-// late recording's first match in a row (its first group may be partial).
-std::size_t alignmentScore(const Timeline& early, const Timeline& late, std::size_t offset) {
-    std::size_t score = 0;
-    for (std::size_t k = 1; k < late.groups.size() && k + offset < early.groups.size() && score < kAlignWindow; ++k) {
+// How well Tick k of `late` being Tick k + offset of `early` fits: the groups that match
+// within the window, those with packets first (any two quiet stretches match), from the late
+// recording's second group on (its first may be partial).
+struct AlignmentScore {
+    std::size_t busy = 0;  // matching groups that hold packets
+    std::size_t all = 0;   // matching groups
+    bool operator>(const AlignmentScore& other) const {
+        return busy != other.busy ? busy > other.busy : all > other.all;
+    }
+};
+
+AlignmentScore alignmentScore(const Timeline& early, const Timeline& late, std::size_t offset) {
+    AlignmentScore score;
+    std::size_t mismatches = 0;
+    for (std::size_t k = 1; k < late.groups.size() && k + offset < early.groups.size() && k <= kAlignWindow; ++k) {
         if (late.groups[k] != early.groups[k + offset]) {
-            break;
+            if (++mismatches > kAlignMismatches) {
+                break;
+            }
+            continue;
         }
-        ++score;
+        ++score.all;
+        score.busy += late.groups[k] != kEmptyGroup ? 1 : 0;
     }
     return score;
 }
@@ -60,15 +77,15 @@ std::size_t alignmentScore(const Timeline& early, const Timeline& late, std::siz
 struct Alignment {
     bool firstIsEarly = true;
     std::size_t offset = 0;  // Tick k of the late one is Tick k + offset of the early one
-    std::size_t score = 0;
+    AlignmentScore score;
 };
 
 // The best way of lining up `a` and `b`, or nothing when no stretch of Ticks matches.
 std::optional<Alignment> align(const Timeline& a, const Timeline& b) {
     std::optional<Alignment> best;
     auto consider = [&best](bool firstIsEarly, const Timeline& early, const Timeline& late, std::size_t offset) {
-        const std::size_t score = alignmentScore(early, late, offset);
-        if (score > 0 && (!best || score > best->score)) {
+        const AlignmentScore score = alignmentScore(early, late, offset);
+        if (score.all > 0 && (!best || score > best->score)) {
             best = Alignment{firstIsEarly, offset, score};
         }
     };
