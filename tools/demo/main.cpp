@@ -94,6 +94,10 @@ int runInfo(const std::string& path) {
                     ++ticks;
                 } else if (packet.msgType() == MsgType::Join && payloadReadable(packet) && packet.header.sender != 0) {
                     players[packet.header.sender] = decodePlayerInfo(packet)->name;
+                } else if (packet.msgType() == MsgType::PlayerState && payloadReadable(packet) &&
+                           packet.header.sender != 0 && !players.contains(packet.header.sender)) {
+                    // Who joined before the recording began is known from the state they answer with.
+                    players[packet.header.sender] = decodePlayerInfo(packet)->name;
                 }
                 break;
             }
