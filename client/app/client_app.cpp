@@ -82,6 +82,13 @@ ClientApp::~ClientApp() {
 
 int ClientApp::run() {
     loadSettings();
+    if (!options_.record.empty()) {
+        std::string error;
+        if (!recording_.open((startDirectory_ / options_.record).string(), RecordingSource::Client, error)) {
+            std::fprintf(stderr, "kestrane-client: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
     if (const std::optional<int> ended = login()) {
         return *ended;
     }
@@ -103,6 +110,7 @@ int ClientApp::run() {
     media_.sound.init();  // without sound the game plays silently
     world_.emplace();  // with it the hidden chat box
     world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
+    recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
     const WindowMode mode = windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
@@ -223,6 +231,7 @@ int ClientApp::shutDown() {
     session_.queue().clear();
     clearWorld(*world_);
     saveSettings();  // the volume and screen mode as the player left them
+    recording_.close();
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
 
@@ -261,6 +270,9 @@ void ClientApp::waitForEvent(int timeoutMs) {
 }
 
 void ClientApp::dispatchNextPacket() {
+    if (const std::optional<PacketRecord> record = session_.queue().front()) {
+        recording_.writePacket(*record);
+    }
     kestrane::dispatchNextPacket(*world_, session_.queue());
     carryOut();
 }
@@ -294,7 +306,9 @@ void ClientApp::frameTick() {
     if (!world_->chatBox.chatActive()) {
         media_.keyboard.poll();  // while the box is open it has the keys
     }
-    kestrane::frameTick(*world_, gameKeys(), [this] { drawAndShow(); });
+    const KeyState keys = gameKeys();
+    recording_.writeFrame(keys);
+    kestrane::frameTick(*world_, keys, [this] { drawAndShow(); });
     carryOut();
     followChatFocus();
     for (const std::string& file : scriptScreenshots_) {

@@ -18,6 +18,7 @@
 #include "client/net/client_session.h"
 #include "client/world/client_world.h"
 #include "common/frame_timer.h"
+#include "recording/recording_file.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -129,6 +130,7 @@ private:
     ClientSession session_;
     ClientMedia media_;
     std::optional<ClientWorld> world_;
+    RecordingWriter recording_;  // --record: what the world applies, and its frames
 
     FrameTimer frameTimer_;
     double lastFrameAt_ = 0;
