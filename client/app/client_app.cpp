@@ -49,6 +49,10 @@ SDL_Keycode keycodeFor(ScriptKey key) {
         case ScriptKey::Right: return SDLK_RIGHT;
         case ScriptKey::Home: return SDLK_HOME;
         case ScriptKey::End: return SDLK_END;
+        case ScriptKey::F5: return SDLK_F5;
+        case ScriptKey::F6: return SDLK_F6;
+        case ScriptKey::F7: return SDLK_F7;
+        case ScriptKey::F11: return SDLK_F11;
         case ScriptKey::F12: return SDLK_F12;
     }
     return SDLK_UNKNOWN;

@@ -40,8 +40,12 @@ inline constexpr std::string_view kClientUsage =
     "  --version                   show the version\n"
     "\n"
     "Keys: arrows walk and turn, Space shoots, left Alt lays a mine, F1 opens the chat (Enter\n"
-    "sends, Escape drops), F10 stands up again after a knock-down, F12 saves a screenshot,\n"
-    "Alt+F4 leaves the game.\n";
+    "sends, Escape drops), F10 stands up again after a knock-down, Tab shows the scores, F5\n"
+    "mutes, F6 and F7 change the volume, F11 or Alt+Enter switch full screen, F12 saves a\n"
+    "screenshot, Alt+F4 leaves the game. A game controller plays too.\n"
+    "\n"
+    "Settings (last server and name, volume, screen, keys) are kept in\n"
+    "$XDG_CONFIG_HOME/kestrane/client.ini (~/.config/kestrane/client.ini).\n";
 
 struct ClientOptions {
     std::optional<std::string> server;  // as typed: HOST or HOST:PORT
