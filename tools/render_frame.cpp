@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "client/media/client_media.h"
+#include "client/media/font_glyphs.h"
 #include "client/world/client_world.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
@@ -108,6 +109,7 @@ int run(const std::filesystem::path& data, bool localDown, bool scores, int volu
         std::fprintf(stderr, "render-frame: no offscreen display\n");
         return 1;
     }
+    media.display.glyphs().setSource(openFontGlyphs());
     const bool loaded = media.loadArtwork(data);
     // A clock that moves a fifth of a second per frame, so the caret shows in every frame.
     double now = 0;

@@ -10,6 +10,7 @@
 #include "client/app/login_dialog.h"
 #include "client/app/login_window.h"
 #include "client/app/main_window.h"
+#include "client/media/font_glyphs.h"
 #include "client/world/dispatcher.h"
 #include "client/world/frame_tick.h"
 #include "client/world/world_drawing.h"
@@ -122,6 +123,7 @@ int ClientApp::run() {
         showMessageBox(kMessageCaption, kDisplayCreationFailedText);
         return kExitFailed;
     }
+    media_.display.glyphs().setSource(openFontGlyphs());
     // The energy bar's red brush is a constant colour of the players table: nothing to make.
     media_.input.create(window_.get());
     if (!script_) {

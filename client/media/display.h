@@ -12,10 +12,16 @@
 #include "client/media/surface.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 
 namespace kestrane {
+
+// Where a display's back buffer is shown: the main window on the media's SDL edge.
+class ScreenOutput {
+public:
+    virtual ~ScreenOutput() = default;
+    // Shows the picture; 0, or the platform's negative code.
+    virtual int show(const Surface& picture) = 0;
+};
 
 enum class WindowMode {
     FullScreenDesktop,  // the desktop's resolution, the 800 x 600 picture scaled and letterboxed
@@ -28,6 +34,8 @@ enum class WindowMode {
 // - offscreen (initOffscreen): a back buffer with real pixels but no window, for bots, tests
 //   and headless runs; present() only counts;
 // - windowed (init): the back buffer is shown in the main window by present().
+// Text is drawn with the glyphs of glyphs(), which has no source at first (text draws nothing)
+// until the program gives it one (font_glyphs.h).
 // Main thread only. Surfaces do not depend on the display and may outlive it.
 class Display {
 public:
@@ -38,12 +46,15 @@ public:
 
     // Takes over `window` (created by the client program, which keeps owning it): switches it
     // to `mode`, uses the window's renderer (setting its logical size to width x height) or
-    // makes one, and creates the back buffer and the texture it is shown through. bitsPerPixel must be 16. False on the first step that
-    // fails, with no message (the caller reports it); the display is then empty.
+    // makes one, and creates the back buffer and the texture it is shown through. bitsPerPixel
+    // must be 16. False on the first step that fails, with no message (the caller reports it);
+    // the display is then empty. Defined on the media's SDL edge (kestrane_media_sdl).
     bool init(SDL_Window* window, int width, int height, int bitsPerPixel,
               WindowMode mode = WindowMode::FullScreenDesktop);
     // A back buffer without a window.
     bool initOffscreen(int width = 800, int height = 600, int bitsPerPixel = 16);
+    // A back buffer shown through `output` (what init() does with its window).
+    bool initWithOutput(std::unique_ptr<ScreenOutput> output, int width, int height, int bitsPerPixel = 16);
     void release();
 
     // Shows the back buffer. Returns 0, or the platform's negative code. A texture the
@@ -51,7 +62,7 @@ public:
     int present();
 
     bool hasBackBuffer() const { return !backBuffer_.empty(); }
-    bool hasWindow() const { return window_ != nullptr; }
+    bool hasWindow() const { return output_ != nullptr; }
     Surface& backBuffer() { return backBuffer_; }
     const Surface& backBuffer() const { return backBuffer_; }
     // {0, 0, screenWidth, screenHeight}; all 0 while empty.
@@ -76,17 +87,12 @@ public:
     bool saveScreenshot(const std::string& path) const;
 
 private:
-    bool createTexture();
-
     Surface backBuffer_;
     PixelRect screenRect_{};
     GlyphCache glyphs_;
     DrawLog* log_ = nullptr;
     int presentCount_ = 0;
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    bool ownsRenderer_ = false;
-    SDL_Texture* texture_ = nullptr;
+    std::unique_ptr<ScreenOutput> output_;
 };
 
 }  // namespace kestrane

@@ -1,10 +1,5 @@
-// glyph_cache.cpp -- glyph masks rendered once with SDL2_ttf.
+// glyph_cache.cpp -- glyph masks asked of the source once, and decoded texts kept.
 #include "client/media/glyph_cache.h"
-
-#include <SDL_ttf.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/text_encoding.h"
 
@@ -15,54 +10,20 @@ namespace {
 // Enough for every name and chat line of a busy game; the table is emptied when it fills.
 constexpr std::size_t kDecodedTextLimit = 1024;
 
-std::string chooseFontPath(std::string requested) {
-    if (!requested.empty()) {
-        return requested;
-    }
-    if (const char* fromEnvironment = std::getenv("KESTRANE_FONT"); fromEnvironment != nullptr && *fromEnvironment) {
-        return fromEnvironment;
-    }
-    return std::string(kDefaultFontPath);
-}
-
 }  // namespace
 
-struct GlyphCache::Font {
-    TTF_Font* font = nullptr;
-    ~Font() {
-        if (font != nullptr) {
-            TTF_CloseFont(font);
-            TTF_Quit();
-        }
-    }
-};
-
-GlyphCache::GlyphCache(std::string fontPath, int pixelSize)
-    : fontPath_(chooseFontPath(std::move(fontPath))), pixelSize_(pixelSize) {}
+GlyphCache::GlyphCache(std::unique_ptr<GlyphSource> source) : source_(std::move(source)) {}
 
 GlyphCache::~GlyphCache() = default;
 
-bool GlyphCache::available() {
-    if (!opened_) {
-        opened_ = true;
-        if (TTF_Init() != 0) {
-            std::fprintf(stderr, "text: font engine unavailable (%s); no text will be drawn\n", TTF_GetError());
-            return false;
-        }
-        TTF_Font* font = TTF_OpenFont(fontPath_.c_str(), pixelSize_);
-        if (font == nullptr) {
-            std::fprintf(stderr, "text: cannot open font %s (%s); no text will be drawn\n", fontPath_.c_str(),
-                         TTF_GetError());
-            TTF_Quit();
-            return false;
-        }
-        font_ = std::make_unique<Font>();
-        font_->font = font;
-    }
-    return font_ != nullptr;
+void GlyphCache::setSource(std::unique_ptr<GlyphSource> source) {
+    source_ = std::move(source);
+    glyphs_.clear();
 }
 
-int GlyphCache::lineHeight() { return available() ? TTF_FontHeight(font_->font) : 0; }
+bool GlyphCache::available() { return source_ != nullptr && source_->available(); }
+
+int GlyphCache::lineHeight() { return available() ? source_->lineHeight() : 0; }
 
 const Glyph* GlyphCache::glyph(char32_t codePoint) {
     if (codePoint < 0x20 || codePoint == 0x7F || !available()) {
@@ -71,21 +32,12 @@ const Glyph* GlyphCache::glyph(char32_t codePoint) {
     if (const auto found = glyphs_.find(codePoint); found != glyphs_.end()) {
         return &found->second;
     }
-    Glyph& cell = glyphs_[codePoint];
-    SDL_Surface* rendered = TTF_RenderGlyph32_Solid(font_->font, static_cast<Uint32>(codePoint), SDL_Color{255, 255, 255, 255});
-    if (rendered != nullptr) {
-        cell.width = rendered->w;
-        cell.height = rendered->h;
-        cell.mask.resize(static_cast<std::size_t>(cell.width) * cell.height);
-        for (int y = 0; y < cell.height; ++y) {
-            const auto* row = static_cast<const std::uint8_t*>(rendered->pixels) + static_cast<std::ptrdiff_t>(y) * rendered->pitch;
-            for (int x = 0; x < cell.width; ++x) {
-                cell.mask[static_cast<std::size_t>(y) * cell.width + x] = row[x] != 0 ? 1 : 0;
-            }
-        }
-        SDL_FreeSurface(rendered);
+    Glyph cell = source_->render(codePoint);
+    if (cell.width < 0 || cell.height < 0 ||
+        cell.mask.size() != static_cast<std::size_t>(cell.width) * static_cast<std::size_t>(cell.height)) {
+        cell = {};  // a source's mistake draws as an empty cell, never out of the mask
     }
-    return &cell;
+    return &glyphs_.emplace(codePoint, std::move(cell)).first->second;
 }
 
 const std::u32string& GlyphCache::decodeCp949(std::string_view text) {
@@ -111,7 +63,7 @@ std::u32string GlyphCache::decodeUtf8(std::string_view text) {
         }
         char32_t codePoint = length == 1 ? lead : lead & (0x3F >> (length - 1));
         for (int k = 1; k < length; ++k) {
-            codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[k + i]) & 0x3F);
         }
         result.push_back(codePoint);
         i += static_cast<std::size_t>(length);

@@ -1,4 +1,4 @@
-// glyph_cache.h -- the game's text font (GNU Unifont, 16 px) as cached one-bit glyph masks.
+// glyph_cache.h -- the game's text as cached one-bit glyph masks, from whatever draws glyphs.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/font_path.h"
-
 namespace kestrane {
 
-// The font file used unless KESTRANE_FONT names another one.
-inline constexpr std::string_view kDefaultFontPath = kUnifontPath;
 inline constexpr int kTextPixelSize = 16;
 
 // One character cell: `width` x `height` bytes, 1 where the character has ink. Cells are
@@ -25,17 +21,32 @@ struct Glyph {
     std::vector<std::uint8_t> mask;
 };
 
-// Opens the font on first use; when it cannot be opened, says so once on stderr and every
-// glyph is missing (text draws nothing). Main thread only.
+// Where glyphs come from: the game's font on the media edge (font_glyphs.h), or anything a
+// test draws by hand.
+class GlyphSource {
+public:
+    virtual ~GlyphSource() = default;
+    // False when no glyph can ever come (the font could not be opened).
+    virtual bool available() = 0;
+    virtual int lineHeight() = 0;
+    // The cell of a printable code point; an empty cell for one the source lacks.
+    virtual Glyph render(char32_t codePoint) = 0;
+};
+
+// Glyphs asked for once are kept. Without a source (headless: bots, tests, servers) every
+// glyph is missing and text draws nothing. Main thread only.
 class GlyphCache {
 public:
-    explicit GlyphCache(std::string fontPath = {}, int pixelSize = kTextPixelSize);
+    explicit GlyphCache(std::unique_ptr<GlyphSource> source = nullptr);
     ~GlyphCache();
     GlyphCache(const GlyphCache&) = delete;
     GlyphCache& operator=(const GlyphCache&) = delete;
 
+    // Draws from `source` from now on (null: nothing), forgetting the glyphs of the old one.
+    void setSource(std::unique_ptr<GlyphSource> source);
+
     bool available();
-    // The cell of `codePoint`, or null without a font or for a control character.
+    // The cell of `codePoint`, or null without a source or for a control character.
     const Glyph* glyph(char32_t codePoint);
     int lineHeight();
 
@@ -45,11 +56,7 @@ public:
     static std::u32string decodeUtf8(std::string_view text);
 
 private:
-    struct Font;
-    std::string fontPath_;
-    int pixelSize_;
-    std::unique_ptr<Font> font_;
-    bool opened_ = false;
+    std::unique_ptr<GlyphSource> source_;
     std::unordered_map<char32_t, Glyph> glyphs_;
     std::unordered_map<std::string, std::u32string> decoded_;
 };

@@ -12,39 +12,32 @@
 #include <string>
 #include <vector>
 
+#include "client/media/wave_file.h"
+
 namespace kestrane {
 
 // Slot n plays "<n + 1>.wav"; what each one means is the world's (world_outbox.h).
 inline constexpr int kSoundSlotCount = 6;
 
-// The canonical 44-byte header of a PCM WAV file, read at fixed offsets whatever the file's
-// real chunk layout is.
-inline constexpr std::size_t kWaveHeaderSize = 44;
-struct WaveHeader {
-    std::uint16_t channels = 0;       // offset 22
-    std::uint32_t sampleRate = 0;     // offset 24
-    std::uint16_t blockAlign = 0;     // offset 32
-    std::uint16_t bitsPerSample = 0;  // offset 34
-    std::uint32_t dataSize = 0;       // offset 40
-};
-WaveHeader parseWaveHeader(std::span<const std::uint8_t, kWaveHeaderSize> bytes);
-
-// A slot's buffer as built from its header: channels 2 when the header says more than 1,
-// else 1; average bytes per second = block align x sample rate.
-struct SoundBufferFormat {
-    int channels = 0;
-    std::uint32_t samplesPerSecond = 0;
-    std::uint32_t averageBytesPerSecond = 0;
-    int blockAlign = 0;
-    int bitsPerSample = 0;
-    std::uint32_t bufferBytes = 0;
-};
-
-// A slot refuses a header that announces more sample bytes than this.
-inline constexpr std::uint32_t kMaxSoundBytes = 8u << 20;
-// ...and a sound that would take more than this once converted to the device's format (a low
-// sample rate multiplies the size: 6 MB at 56 samples a second would be 41 GB at 44100).
+// A sound that would take more than this once converted to the device's format is refused (a
+// low sample rate multiplies the size: 6 MB at 56 samples a second would be 41 GB at 44100).
 inline constexpr std::uint64_t kMaxDeviceSoundBytes = 64u << 20;
+
+// Where the effects sound: the audio device on the media's SDL edge. One voice per slot.
+class SoundOutput {
+public:
+    virtual ~SoundOutput() = default;
+    // Converts `sound` for the device into `slot`, replacing what it held. False when the
+    // device cannot take it (the slot is empty then).
+    virtual bool load(int slot, const WaveSound& sound) = 0;
+    virtual void unload(int slot) = 0;
+    // Starts the slot from its first sample; true when that stopped it while still sounding.
+    virtual bool play(int slot) = 0;
+    virtual bool isPlaying(int slot) const = 0;
+    virtual std::span<const std::uint8_t> samples(int slot) const = 0;
+    // Loudness of every slot, 0 (silent) to 100 (as recorded).
+    virtual void setVolume(int /*percent*/) {}
+};
 
 // Owns the audio device and one buffer per slot. Each slot is one voice: playing it again
 // restarts it from its first sample, while different slots sound together. Without a device
@@ -59,8 +52,11 @@ public:
 
     // Opens the default audio device and loads "1.wav" .. "6.wav" from `directory` (the
     // working directory when empty) into slots 0 .. 5; a file that fails leaves its slot
-    // empty and the others load. False when there is no audio device.
+    // empty and the others load. False when there is no audio device. Defined on the media's
+    // SDL edge (kestrane_media_sdl).
     bool init(const std::filesystem::path& directory = {});
+    // The same with `output` as the device (init() passes the SDL mixer's).
+    void initWithOutput(std::unique_ptr<SoundOutput> output, const std::filesystem::path& directory = {});
     // Reads one WAV file into `slot`. False when the file cannot be opened or read, the header
     // is not usable (bits per sample other than 8 or 16, no sample rate, no data, more than
     // kMaxSoundBytes, or more than kMaxDeviceSoundBytes once converted), or there is no device. Sample bytes missing from the end of the file
@@ -87,12 +83,11 @@ public:
     void setPlayListener(std::function<void(int slot)> listener) { listener_ = std::move(listener); }
 
 private:
-    struct Slot;
     void releaseAll();
 
-    bool deviceOpen_ = false;
+    std::unique_ptr<SoundOutput> output_;
     bool ready_ = false;
-    std::array<std::unique_ptr<Slot>, kSoundSlotCount> slots_;
+    std::array<std::optional<SoundBufferFormat>, kSoundSlotCount> formats_;
     std::array<int, kSoundSlotCount> playCounts_{};
     std::array<int, kSoundSlotCount> restartCounts_{};
     std::function<void(int)> listener_;

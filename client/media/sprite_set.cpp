@@ -1,7 +1,6 @@
 // sprite_set.cpp -- the sprite-set loader, frame conversion and clipped, keyed frame drawing.
 #include "client/media/sprite_set.h"
 
-#include <SDL.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -208,16 +207,14 @@ void drawDibToSurface(std::int32_t width, std::int32_t height, std::span<const s
         showMessageBox(kMessageCaption, "Sprite Buffer Create Error");
         return;
     }
-    SDL_Surface* target = surface.sdlSurface();
     const int bytesPerPixel = bitsPerPixel / 8;
     const int columns = std::min(width, surface.width());
     const int rows = std::min(height, surface.height());
     for (int y = 0; y < rows; ++y) {
         const std::uint8_t* from = pixels.data() + (height - 1 - y) * stride;  // rows are stored bottom-up
-        auto* to = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(target->pixels) +
-                                                    static_cast<std::ptrdiff_t>(y) * target->pitch);
+        const std::span<std::uint16_t> to = surface.row(y);
         for (int x = 0; x < columns; ++x) {
-            to[x] = convertPixel(from + x * bytesPerPixel, bitsPerPixel, colourTable);
+            to[static_cast<std::size_t>(x)] = convertPixel(from + x * bytesPerPixel, bitsPerPixel, colourTable);
         }
     }
 }

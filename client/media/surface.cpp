@@ -1,27 +1,25 @@
-// surface.cpp -- Surface on SDL software surfaces.
+// surface.cpp -- Surface as a plain pixel vector: clipped copies with and without the key.
 #include "client/media/surface.h"
 
-#include <SDL.h>
-
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
-#include "client/media/debug_text.h"
+#include "client/media/bitmap_file.h"
 #include "platform/message_box.h"
 #include "platform/png_writer.h"
 
 namespace kestrane {
 
-Surface::~Surface() { release(); }
-
 Surface::Surface(Surface&& other) noexcept
-    : surface_(std::exchange(other.surface_, nullptr)),
+    : pixels_(std::exchange(other.pixels_, {})),
       width_(std::exchange(other.width_, 0)),
       height_(std::exchange(other.height_, 0)) {}
 
 Surface& Surface::operator=(Surface&& other) noexcept {
     if (this != &other) {
-        release();
-        surface_ = std::exchange(other.surface_, nullptr);
+        pixels_ = std::exchange(other.pixels_, {});
         width_ = std::exchange(other.width_, 0);
         height_ = std::exchange(other.height_, 0);
     }
@@ -30,111 +28,133 @@ Surface& Surface::operator=(Surface&& other) noexcept {
 
 bool Surface::create(std::int32_t width, std::int32_t height) {
     release();
-    if (width > 0 && height > 0) {
-        surface_ = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565);
-    }
-    if (surface_ == nullptr) {
+    if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
         showMessageBox(kMessageCaption, "표면 생성 실패");
         return false;
     }
+    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     width_ = width;
     height_ = height;
-    SDL_SetColorKey(surface_, SDL_TRUE, 0);
     return true;
 }
 
 bool Surface::loadBitmap(const std::string& path) {
-    SDL_Surface* bitmap = SDL_LoadBMP(path.c_str());
-    if (bitmap == nullptr) {
+    release();
+    std::ifstream file(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (file) {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    std::optional<Surface> picture;
+    if (!file.bad()) {
+        picture = decodeBitmap(bytes);
+    }
+    if (!picture) {
         showMessageBox(kMessageCaption, "그림 읽기 실패");
         return false;
     }
-    if (!create(bitmap->w, bitmap->h)) {
-        SDL_FreeSurface(bitmap);
-        return false;
-    }
-    SDL_Surface* converted = SDL_ConvertSurfaceFormat(bitmap, SDL_PIXELFORMAT_RGB565, 0);
-    SDL_FreeSurface(bitmap);
-    if (converted == nullptr) {
-        debugText(" CreateCompatibleDC(NULL);\n");
-        release();
-        return false;
-    }
-    SDL_SetSurfaceBlendMode(converted, SDL_BLENDMODE_NONE);
-    const int copied = SDL_BlitSurface(converted, nullptr, surface_, nullptr);
-    SDL_FreeSurface(converted);
-    if (copied != 0) {
-        debugText("m_lpDDrawSurface->GetDC\n");
-        release();
-        return false;
-    }
+    *this = std::move(*picture);
     return true;
 }
 
 void Surface::release() {
-    if (surface_ != nullptr) {
-        SDL_FreeSurface(surface_);
-        surface_ = nullptr;
-    }
+    pixels_ = {};
     width_ = 0;
     height_ = 0;
 }
 
 int Surface::copyTo(Surface& target, int x, int y, const PixelRect& source, Keying keying) const {
-    if (surface_ == nullptr || target.surface_ == nullptr || source.right <= source.left ||
-        source.bottom <= source.top) {
+    if (empty() || target.empty() || source.right <= source.left || source.bottom <= source.top) {
         return 0;
     }
-    const bool keyed = keying == Keying::SourceColorKey;
-    if ((SDL_HasColorKey(surface_) == SDL_TRUE) != keyed) {
-        SDL_SetColorKey(surface_, keyed ? SDL_TRUE : SDL_FALSE, 0);
+    // 64-bit: rectangles and positions may come from a file or a peer.
+    std::int64_t fromX = source.left;
+    std::int64_t fromY = source.top;
+    std::int64_t toX = x;
+    std::int64_t toY = y;
+    std::int64_t columns = static_cast<std::int64_t>(source.right) - source.left;
+    std::int64_t rows = static_cast<std::int64_t>(source.bottom) - source.top;
+    // Clip to this picture, moving the destination along with the source's corner...
+    if (fromX < 0) {
+        columns += fromX;
+        toX -= fromX;
+        fromX = 0;
     }
-    SDL_Rect from{source.left, source.top, source.right - source.left, source.bottom - source.top};
-    SDL_Rect to{x, y, 0, 0};
-    return SDL_BlitSurface(surface_, &from, target.surface_, &to);
+    if (fromY < 0) {
+        rows += fromY;
+        toY -= fromY;
+        fromY = 0;
+    }
+    columns = std::min(columns, width_ - fromX);
+    rows = std::min(rows, height_ - fromY);
+    // ...then to the target.
+    if (toX < 0) {
+        columns += toX;
+        fromX -= toX;
+        toX = 0;
+    }
+    if (toY < 0) {
+        rows += toY;
+        fromY -= toY;
+        toY = 0;
+    }
+    columns = std::min(columns, target.width_ - toX);
+    rows = std::min(rows, target.height_ - toY);
+    if (columns <= 0 || rows <= 0) {
+        return 0;
+    }
+    for (std::int64_t row = 0; row < rows; ++row) {
+        const std::uint16_t* from = pixels_.data() + (fromY + row) * width_ + fromX;
+        std::uint16_t* to = target.pixels_.data() + (toY + row) * target.width_ + toX;
+        if (keying == Keying::None) {
+            std::copy_n(from, columns, to);
+            continue;
+        }
+        for (std::int64_t column = 0; column < columns; ++column) {
+            if (from[column] != 0) {
+                to[column] = from[column];
+            }
+        }
+    }
+    return 0;
 }
 
-void Surface::fill(std::uint16_t pixel) {
-    if (surface_ != nullptr) {
-        SDL_FillRect(surface_, nullptr, pixel);
-    }
-}
+void Surface::fill(std::uint16_t pixel) { std::fill(pixels_.begin(), pixels_.end(), pixel); }
 
 std::optional<std::uint16_t> Surface::pixel(int x, int y) const {
-    if (surface_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return std::nullopt;
     }
-    const auto* row = static_cast<const std::uint8_t*>(surface_->pixels) + static_cast<std::ptrdiff_t>(y) * surface_->pitch;
-    return reinterpret_cast<const std::uint16_t*>(row)[x];
+    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
 }
 
 void Surface::setPixel(int x, int y, std::uint16_t pixel) {
-    if (surface_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return;
     }
-    auto* row = static_cast<std::uint8_t*>(surface_->pixels) + static_cast<std::ptrdiff_t>(y) * surface_->pitch;
-    reinterpret_cast<std::uint16_t*>(row)[x] = pixel;
+    pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] = pixel;
+}
+
+std::span<std::uint16_t> Surface::row(int y) {
+    return std::span(pixels_).subspan(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
+                                      static_cast<std::size_t>(width_));
+}
+
+std::span<const std::uint16_t> Surface::row(int y) const {
+    return std::span(pixels_).subspan(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
+                                      static_cast<std::size_t>(width_));
 }
 
 std::vector<std::uint8_t> Surface::toRgba() const {
     std::vector<std::uint8_t> rgba;
-    if (surface_ == nullptr) {
-        return rgba;
-    }
-    rgba.reserve(static_cast<std::size_t>(width_) * height_ * 4);
-    for (int y = 0; y < height_; ++y) {
-        const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(surface_->pixels) +
-                                                                 static_cast<std::ptrdiff_t>(y) * surface_->pitch);
-        for (int x = 0; x < width_; ++x) {
-            const Rgb colour = fromRgb565(row[x]);
-            rgba.insert(rgba.end(), {colour.r, colour.g, colour.b, 255});
-        }
+    rgba.reserve(pixels_.size() * 4);
+    for (const std::uint16_t pixel : pixels_) {
+        const Rgb colour = fromRgb565(pixel);
+        rgba.insert(rgba.end(), {colour.r, colour.g, colour.b, 255});
     }
     return rgba;
 }
 
-bool Surface::savePng(const std::string& path) const {
-    return surface_ != nullptr && writePngRgba(path, width_, height_, toRgba());
-}
+bool Surface::savePng(const std::string& path) const { return !empty() && writePngRgba(path, width_, height_, toRgba()); }
 
 }  // namespace kestrane

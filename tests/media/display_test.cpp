@@ -6,6 +6,7 @@
 
 #include "client/media/client_media.h"
 #include "client/media/display.h"
+#include "client/media/font_glyphs.h"
 #include "platform/message_box.h"
 #include "tests/media/test_files.h"
 
@@ -163,6 +164,7 @@ PixelRect inkBox(const Surface& screen) {
 TEST(DrawContext, TextIsDrawnInItsColourOnATransparentBackground) {
     Display display;
     ASSERT_TRUE(display.initOffscreen());
+    display.glyphs().setSource(openFontGlyphs());
     Surface& screen = display.backBuffer();
     DrawLog log;
     display.setDrawLog(&log);

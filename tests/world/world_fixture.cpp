@@ -7,6 +7,58 @@
 
 namespace kestrane::testing {
 
+namespace {
+
+// Stand-ins for the generated artwork with its frame sizes and hot spots, which the world's
+// rules read (where a shot starts, what it hits); each picture is one flat colour.
+constexpr FrameSize kPlayerFrame{32, 40, 16, 20};
+constexpr FrameSize kShotFrame{11, 11, 5, 5};
+constexpr FrameSize kMineFrame{15, 15, 7, 7};
+constexpr FrameSize kPictureFrame{392, 112, 196, 56};
+
+void makeFrames(SpriteSet& set, const FrameSize& first, const FrameSize& rest, std::size_t firstCount,
+                std::uint16_t colour) {
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        const FrameSize& size = i < firstCount ? first : rest;
+        set[i].setGeometry(size.width, size.height, size.hotSpotX, size.hotSpotY);
+        EXPECT_TRUE(set[i].createSurface());
+        set[i].surface().fill(colour);
+    }
+}
+
+// Every printable character a solid block in its cell (8 px, 16 for wide ones), 16 px high
+// with a one-pixel margin: enough to see where and in which colour text lands.
+class BlockGlyphs final : public GlyphSource {
+public:
+    bool available() override { return true; }
+    int lineHeight() override { return 16; }
+    Glyph render(char32_t codePoint) override {
+        Glyph cell{codePoint >= 0x1100 ? 16 : 8, 16, {}};
+        cell.mask.resize(static_cast<std::size_t>(cell.width * cell.height));
+        for (int y = 1; y < cell.height - 1; ++y) {
+            for (int x = 1; x < cell.width - 1; ++x) {
+                cell.mask[static_cast<std::size_t>(y * cell.width + x)] = codePoint == U' ' ? 0 : 1;
+            }
+        }
+        return cell;
+    }
+};
+
+}  // namespace
+
+void makeTestArtwork(ClientMedia& media) {
+    makeFrames(media.playerSprites, kPlayerFrame, kPlayerFrame, kPlayerSpriteCount, 0x7BEF);
+    makeFrames(media.bulletSprites, kShotFrame, kMineFrame, 3, 0xFFE0);
+    makeFrames(media.etcSprites, kPictureFrame, kPictureFrame, kEtcSpriteCount, 0x07FF);
+    EXPECT_TRUE(media.backgroundSurface.create(800, 600));
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            media.backgroundSurface.setPixel(x, y, static_cast<std::uint16_t>((x * 7 + y * 13) | 1));
+        }
+    }
+    media.display.glyphs().setSource(std::make_unique<BlockGlyphs>());
+}
+
 WorldClient::WorldClient(std::uint8_t number, std::string_view name) : world([this] { return clock; }) {
     session.setPlayerName(name);
     world.setLocalPlayer(number, session.playerName());
@@ -15,7 +67,7 @@ WorldClient::WorldClient(std::uint8_t number, std::string_view name) : world([th
     session.adopt(std::move((*ends)[0]), number);
     server = std::move((*ends)[1]);
     EXPECT_TRUE(media.display.initOffscreen());
-    EXPECT_TRUE(media.loadArtwork());  // tests run where the build puts the artwork
+    makeTestArtwork(media);
     world.sprites = media.spriteSizes();
     media.display.setDrawLog(&log);
 }

@@ -1,5 +1,5 @@
-// world_fixture.h -- a client world wired for tests: an offscreen display with the real
-// artwork, a socket pair standing in for the server, a keyboard snapshot and a fake clock.
+// world_fixture.h -- a client world wired for tests: an offscreen display with artwork made
+// in memory, a socket pair standing in for the server, a keyboard snapshot and a fake clock.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,10 @@ namespace kestrane::testing {
 constexpr std::uint16_t kFloor = 0x2945;  // a back-buffer fill that is neither black, red nor blue
 constexpr std::uint16_t kRed565 = 0xF800;
 constexpr std::uint16_t kBlue565 = 0x001F;
+
+// Sprite sets, background and glyphs of the sizes the game's artwork has, made in memory, so
+// the world tests need no data files and no font.
+void makeTestArtwork(ClientMedia& media);
 
 struct WorldClient {
     explicit WorldClient(std::uint8_t number, std::string_view name = "tester");

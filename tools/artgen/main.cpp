@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "client/media/glyph_cache.h"
+#include "client/media/font_glyphs.h"
 #include "tools/artgen/artwork.h"
 
 int main(int argc, char** argv) {
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path out = argv[1];
     std::error_code error;
     std::filesystem::create_directories(out, error);
-    kestrane::GlyphCache glyphs;
+    kestrane::GlyphCache glyphs(kestrane::openFontGlyphs());
     if (!glyphs.available()) {
         std::fprintf(stderr, "artgen: the game font is needed to letter the pictures\n");
         return 1;

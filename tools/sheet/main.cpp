@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "client/media/client_media.h"
+#include "client/media/font_glyphs.h"
+#include "client/media/wave_file.h"
 #include "platform/png_writer.h"
 #include "platform/text_encoding.h"
 
@@ -110,6 +112,7 @@ int artworkSheet(const std::filesystem::path& data, const std::string& out) {
     if (!media.display.initOffscreen()) {
         return 1;
     }
+    media.display.glyphs().setSource(openFontGlyphs());
     const bool loaded = media.loadArtwork(data);
     Rgba sheet;
     gameScreen(media);
@@ -127,44 +130,39 @@ int artworkSheet(const std::filesystem::path& data, const std::string& out) {
 }
 
 struct Samples {
-    WaveHeader header;
+    SoundBufferFormat format;
     std::vector<float> mono;  // -1..1
 };
 
+// The sound as the game reads it, its channels mixed down.
 bool readSamples(const std::filesystem::path& path, Samples& samples) {
-    std::ifstream file(path, std::ios::binary);
-    std::array<std::uint8_t, kWaveHeaderSize> bytes{};
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) {
+    const std::optional<WaveSound> sound = readWaveFile(path);
+    if (!sound) {
         return false;
     }
-    samples.header = parseWaveHeader(bytes);
-    std::vector<std::uint8_t> data(samples.header.dataSize);
-    file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    const int channels = samples.header.channels > 1 ? 2 : 1;
-    const int bytesPerSample = samples.header.bitsPerSample / 8;
-    if (bytesPerSample < 1) {
-        return false;
-    }
-    for (std::size_t at = 0; at + static_cast<std::size_t>(channels * bytesPerSample) <= data.size();
-         at += static_cast<std::size_t>(channels * bytesPerSample)) {
+    samples.format = sound->format;
+    const std::size_t bytesPerSample = sound->sixteenBits ? 2 : 1;
+    const std::size_t frameBytes = static_cast<std::size_t>(sound->channels) * bytesPerSample;
+    const std::vector<std::uint8_t>& data = sound->samples;
+    for (std::size_t at = 0; at + frameBytes <= data.size(); at += frameBytes) {
         float sum = 0;
-        for (int c = 0; c < channels; ++c) {
-            const std::size_t i = at + static_cast<std::size_t>(c * bytesPerSample);
+        for (std::size_t c = 0; c < static_cast<std::size_t>(sound->channels); ++c) {
+            const std::size_t i = at + c * bytesPerSample;
             sum += bytesPerSample == 1 ? (data[i] - 128) / 128.0f
                                        : static_cast<std::int16_t>(data[i] | (data[i + 1] << 8)) / 32768.0f;
         }
-        samples.mono.push_back(sum / static_cast<float>(channels));
+        samples.mono.push_back(sum / static_cast<float>(sound->channels));
     }
     return true;
 }
 
 void soundStrip(Surface& sheet, GlyphCache& glyphs, int top, const std::string& name, const Samples& s) {
     constexpr int stripHeight = 90;
-    const float seconds = static_cast<float>(s.mono.size()) / static_cast<float>(s.header.sampleRate);
+    const float seconds = static_cast<float>(s.mono.size()) / static_cast<float>(s.format.samplesPerSecond);
     DrawContext dc(sheet, &glyphs);
     char label[160];
     std::snprintf(label, sizeof label, "%s  %d-bit %s %u Hz  %.0f ms  (red line: one frame, 33 ms)", name.c_str(),
-                  s.header.bitsPerSample, s.header.channels > 1 ? "stereo" : "mono", s.header.sampleRate,
+                  s.format.bitsPerSample, s.format.channels > 1 ? "stereo" : "mono", s.format.samplesPerSecond,
                   seconds * 1000.0f);
     dc.setTextColor({230, 230, 240});
     dc.textOutUtf8(8, top + 2, label);
@@ -187,9 +185,9 @@ void soundStrip(Surface& sheet, GlyphCache& glyphs, int top, const std::string& 
         constexpr int window = 256;
         const std::ptrdiff_t centre = static_cast<std::ptrdiff_t>((from + to) / 2);
         for (int bin = 0; bin < stripHeight; ++bin) {
-            const float nyquist = static_cast<float>(s.header.sampleRate) / 2.0f;
+            const float nyquist = static_cast<float>(s.format.samplesPerSecond) / 2.0f;
             const float frequency = 50.0f * std::pow(nyquist / 50.0f, static_cast<float>(bin) / stripHeight);
-            const float k = frequency / static_cast<float>(s.header.sampleRate) * window;
+            const float k = frequency / static_cast<float>(s.format.samplesPerSecond) * window;
             float re = 0, im = 0;
             for (int j = 0; j < window; ++j) {
                 const std::ptrdiff_t i = centre - window / 2 + j;
@@ -220,7 +218,7 @@ int soundSheet(const std::filesystem::path& data, const std::string& out) {
         return 1;
     }
     sheet.fill(toRgb565({24, 28, 40}));
-    GlyphCache glyphs;
+    GlyphCache glyphs(openFontGlyphs());
     bool all = true;
     for (int i = 0; i < 6; ++i) {
         const std::string name = std::to_string(i + 1) + ".wav";

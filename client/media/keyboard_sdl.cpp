@@ -1,4 +1,4 @@
-// keyboard.cpp -- SDL's keyboard state turned into the game's key-code snapshot.
+// keyboard_sdl.cpp -- SDL's keyboard state turned into the game's key-code snapshot.
 #include "client/media/keyboard.h"
 
 #include <SDL.h>
@@ -54,6 +54,32 @@ constexpr std::pair<SDL_Scancode, int> kScancodeTable[] = {
 
 void showInputFailure(const char* text) { showMessageBox(kKeyboardFailureCaption, text); }
 
+class EventSubsystem final : public InputSystem::Events {
+public:
+    EventSubsystem() = default;
+    ~EventSubsystem() override { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
+    EventSubsystem(const EventSubsystem&) = delete;
+    EventSubsystem& operator=(const EventSubsystem&) = delete;
+};
+
+// The keys of one window, all up while another window has the keyboard focus.
+class WindowKeys final : public KeyReader {
+public:
+    explicit WindowKeys(SDL_Window* window) : window_(window) {}
+    KeyState read() override {
+        SDL_PumpEvents();
+        if (SDL_GetKeyboardFocus() != window_) {
+            return {};
+        }
+        int count = 0;
+        const Uint8* states = SDL_GetKeyboardState(&count);
+        return keyStateFromScancodes({states, static_cast<std::size_t>(count)});
+    }
+
+private:
+    SDL_Window* window_;
+};
+
 }  // namespace
 
 int keyCodeForScancode(int scancode) {
@@ -89,14 +115,8 @@ KeyState keyStateFromScancodes(std::span<const std::uint8_t> scancodeStates) {
     return state;
 }
 
-InputSystem::~InputSystem() {
-    if (created_) {
-        SDL_QuitSubSystem(SDL_INIT_EVENTS);
-    }
-}
-
 std::int32_t InputSystem::create(SDL_Window* /*window*/) {
-    if (created_) {
+    if (created()) {
         showInputFailure("이미 오브젝트 생성했슴");
         return kInputFail;
     }
@@ -104,14 +124,12 @@ std::int32_t InputSystem::create(SDL_Window* /*window*/) {
         showInputFailure("DirectInputCreateEx FAILED");
         return result < 0 ? result : kInputFail;
     }
-    created_ = true;
+    events_ = std::make_unique<EventSubsystem>();
     return kInputOk;
 }
 
-KeyboardDevice::~KeyboardDevice() = default;
-
 std::int32_t KeyboardDevice::create(SDL_Window* window, const InputSystem& inputSystem) {
-    window_ = nullptr;
+    reader_.reset();
     if (!inputSystem.created()) {
         showInputFailure("CreateDeviceEx FAILED");
         return kInputFail;
@@ -120,26 +138,8 @@ std::int32_t KeyboardDevice::create(SDL_Window* window, const InputSystem& input
         showInputFailure("SetCooperativeLevel FAILED");
         return kInputFail;
     }
-    window_ = window;
+    reader_ = std::make_unique<WindowKeys>(window);
     return kInputOk;
-}
-
-void KeyboardDevice::poll() {
-    if (window_ == nullptr) {
-        return;
-    }
-    SDL_PumpEvents();
-    if (SDL_GetKeyboardFocus() != window_) {
-        keyState_.fill(0);
-        return;
-    }
-    int count = 0;
-    const Uint8* states = SDL_GetKeyboardState(&count);
-    keyState_ = keyStateFromScancodes({states, static_cast<std::size_t>(count)});
-}
-
-void KeyboardDevice::setKeyDown(int keyCode, bool down) {
-    keyState_[static_cast<std::uint8_t>(keyCode)] = down ? kKeyDownBit : 0;
 }
 
 }  // namespace kestrane
