@@ -56,6 +56,10 @@ void PacketWorker::packetWorker() {
             continue;
         }
         const auto wait = std::chrono::duration<double>(secondsUntilDue() + kTickWakeSlack);
+        if (relaysHeld()) {
+            std::this_thread::sleep_for(wait);  // a record waits, but not for the queue
+            continue;
+        }
         state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
                                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
     }
@@ -80,14 +84,15 @@ bool PacketWorker::runPass() {
         for (PlayerEntry& entry : state_.players) {
             entry.tickOwed = true;
         }
-        // The recording keeps one Tick per round, where the round began.
-        state_.players.recordBroadcast(makePacket(0, MsgType::Tick));
+        state_.players.recordBroadcast(makePacket(0, MsgType::Tick));  // once a round, however it goes out
         sendOwedTicks();
         state_.players.logPacedSummaries(start);
     } else if (start >= owedTickAt_) {
         sendOwedTicks();
     }
-    if (!record) {
+    // Every player must get the same packets in the same order: nothing is relayed while a
+    // connection still owes this round's Tick, or it would arrive on the other side of it.
+    if (!record || relaysHeld()) {
         return false;
     }
     processRecord(*record);
@@ -128,6 +133,8 @@ void PacketWorker::sendOwedTicks() {
     }
     players.flushAll();  // a broken connection or a reader too slow is dealt with here
 }
+
+bool PacketWorker::relaysHeld() const { return owedTickAt_ != std::numeric_limits<double>::infinity(); }
 
 bool PacketWorker::tickReady() const { return clock_() - lastRoundAt_ > static_cast<double>(tickInterval); }
 

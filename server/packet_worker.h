@@ -54,6 +54,8 @@ private:
     void packetWorker();
     // Whether more than the tick interval has passed since the last round started.
     bool tickReady() const;
+    // Whether a connection still owes the round's Tick: records wait until it has gone out.
+    bool relaysHeld() const;
     // With the players lock held: hands the owed Ticks that are due to the players' sockets.
     void sendOwedTicks();
     // The steps below run with the players lock held.

@@ -236,8 +236,8 @@ int ClientApp::shutDown() {
     session_.queue().setPushListener({});
     session_.queue().clear();
     clearWorld(*world_);
-    saveSettings();  // the volume and screen mode as the player left them
     recording_.close();
+    saveSettings();  // the volume and screen mode as the player left them
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
 
