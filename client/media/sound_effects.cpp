@@ -81,7 +81,18 @@ bool SoundEffects::init(const std::filesystem::path& directory) {
         loadWave(directory / (std::to_string(slot + 1) + ".wav"), slot);
     }
     ready_ = true;
+    setVolume(volume_);
     return true;
+}
+
+void SoundEffects::setVolume(int percent) {
+    volume_ = std::clamp(percent, 0, 100);
+    if (!deviceOpen_) {
+        return;
+    }
+    for (int slot = 0; slot < kSoundSlotCount; ++slot) {
+        Mix_Volume(slot, volume_ * MIX_MAX_VOLUME / 100);
+    }
 }
 
 bool SoundEffects::loadWave(const std::filesystem::path& path, int slot) {

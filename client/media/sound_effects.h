@@ -68,6 +68,9 @@ public:
     bool loadWave(const std::filesystem::path& path, int slot);
     // Starts `slot` from its beginning, stopping it first if it is still playing.
     void play(int slot);
+    // Loudness of every slot from now on, 0 (silent) to 100 (as recorded); kept across init().
+    void setVolume(int percent);
+    int volume() const { return volume_; }
 
     bool ready() const { return ready_; }
     bool slotLoaded(int slot) const;
@@ -93,6 +96,7 @@ private:
     std::array<int, kSoundSlotCount> playCounts_{};
     std::array<int, kSoundSlotCount> restartCounts_{};
     std::function<void(int)> listener_;
+    int volume_ = 100;
 };
 
 }  // namespace kestrane
