@@ -184,8 +184,8 @@ std::optional<SendRate> loopbackSendRate(std::chrono::milliseconds duration) {
     return SendRate{static_cast<double>(sends) / wall, static_cast<double>(sends) / cpu};
 }
 
-// Three runs of a second; the middle one by rate per CPU-second.
-void measureLoopbackSends() {
+// Three runs of a second; the middle one by rate per CPU-second (0 when it cannot be measured).
+double measureLoopbackSends() {
     std::vector<SendRate> runs;
     for (int run = 0; run < 3; ++run) {
         if (const std::optional<SendRate> rate = loopbackSendRate(1000ms)) {
@@ -194,12 +194,13 @@ void measureLoopbackSends() {
     }
     if (runs.empty()) {
         std::printf("loopback 4-byte sends: cannot open a loopback connection\n");
-        return;
+        return 0;
     }
     std::sort(runs.begin(), runs.end(), [](const SendRate& a, const SendRate& b) { return a.perCpuSecond < b.perCpuSecond; });
     const SendRate& middle = runs[runs.size() / 2];
     std::printf("loopback 4-byte sends on one core: %.0f per CPU-second (%.0f per second of wall time; runs %.0f .. %.0f)\n",
                 middle.perCpuSecond, middle.perSecond, runs.front().perCpuSecond, runs.back().perCpuSecond);
+    return middle.perCpuSecond;
 }
 
 struct LoadOptions {
@@ -215,6 +216,7 @@ struct LoadOptions {
     std::filesystem::path dataDirectory;
     // The server records the match (--record) into a temporary file, measured and removed.
     bool record = false;
+    double loopbackSendsPerCpuSecond = 0;  // measured at the start of the run
 };
 
 bool runLoad(int botCount, const LoadOptions& options) {
@@ -321,8 +323,8 @@ bool runLoad(int botCount, const LoadOptions& options) {
     const Summary ticks = summarise(observer.tickGapsMs());  // kernel time stamps: when the server sent them
     const double relayedPerSecond = static_cast<double>(observer.relayed()) / seconds;
 
-    std::printf("%3d bots (joined in %.1f s, %d threads, %.0f s measured):\n", botCount, joinSeconds,
-                runner.threadCount(), seconds);
+    std::printf("%3d bots (joined in %.1f s, %d threads, %.0f s measured, load average %s):\n", botCount,
+                joinSeconds, runner.threadCount(), seconds, loadAverage().c_str());
     std::printf("  relay latency:  p50 %.3f ms, p99 %.3f ms, max %.3f ms (%zu echoes)\n", echo.p50, echo.p99, echo.max,
                 echo.count);
     const std::vector<double> gaps = observer.tickGapsMs();
@@ -338,6 +340,15 @@ bool runLoad(int botCount, const LoadOptions& options) {
     std::printf("  relayed:        %.0f packets/s (%.0f deliveries/s to %d players; bots applied %.0f packets/s)\n",
                 relayedPerSecond, relayedPerSecond * (botCount + 1), botCount + 1,
                 static_cast<double>(after.applied - before.applied) / seconds);
+    // Relayed packets delivered per second of the server's CPU, against what one core makes
+    // of single 4-byte loopback sends: above 1, the server sends a player several packets per
+    // system call.
+    const double deliveries = relayedPerSecond * (botCount + 1);
+    const double perCpuSecond = serverCpu > 0 ? deliveries / (serverCpu / 100) : 0;
+    std::printf("  deliveries:     %.0f per server CPU-second, %.1f x the loopback single-send rate (%.0f)\n",
+                perCpuSecond,
+                options.loopbackSendsPerCpuSecond > 0 ? perCpuSecond / options.loopbackSendsPerCpuSecond : 0.0,
+                options.loopbackSendsPerCpuSecond);
     std::printf("  bots process:   %.1f %% of a core; own echoes %.0f/s; respawns %d\n", botsCpu,
                 static_cast<double>(after.echoes - before.echoes) / seconds, respawns);
     std::printf("  standing still: bots process %.1f %% of a core, server %.1f %% (Ticks only)\n", idleBotsCpu,
@@ -392,7 +403,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::printf("Kestrane load benchmark: %s, %u cores, load average %s at start\n", cpuModel().c_str(),
                 std::thread::hardware_concurrency(), loadAverage().c_str());
-    measureLoopbackSends();
+    options.loopbackSendsPerCpuSecond = measureLoopbackSends();
     if (options.batch) {
         sched_param priority{};
         if (sched_setscheduler(0, SCHED_BATCH, &priority) != 0) {  // threads started from here on inherit it

@@ -82,7 +82,7 @@ std::string Bot::label() const {
     return text;
 }
 
-bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
+bool Bot::connectAndJoin(std::string_view address, int timeoutMs, bool receiveThread) {
     const std::string name = label();
     if (!session_.startNetwork() || !session_.connectToServer(address)) {
         log_.line(name + ": cannot connect to " + std::string(address));
@@ -109,11 +109,20 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
     world_.setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     setPhase(BotPhase::Joining);
-    // Packets wake the receive thread at once; the periodic look is only a fallback, and a
-    // short one for hundreds of bots is thousands of idle wake-ups a second.
+    if (!receiveThread) {
+        watched_ = true;
+        return true;
+    }
+    // Packets wake the receive thread at once; the periodic look is only a fallback.
     session_.setReceivePollInterval(1000);
     session_.startReceiveThread();
     return true;
+}
+
+void Bot::serviceSocket(const Readiness& ready) {
+    if (watched_ && !session_.serviceSocket(ready)) {
+        watched_ = false;  // ended: its ServerClosing is queued
+    }
 }
 
 bool Bot::runPass(double now) {
@@ -229,6 +238,7 @@ void Bot::leave() {
 }
 
 void Bot::shutdown() {
+    watched_ = false;
     session_.stopNetwork();
     recording_.close();
     if (phase_.load() != BotPhase::Idle) {

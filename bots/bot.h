@@ -67,7 +67,7 @@ struct BotCounters {
 // One bot. Built and connected on one thread, then driven by one thread at a time (the
 // runner's), exactly like the client's main loop: each pass applies at most one queued packet
 // and, when the frame timer (1/30 s) comes due, lets the brain set the keyboard and runs a
-// frame tick. The session's receive thread fills the queue. Nothing here is thread-safe
+// frame tick. The session's receive thread, or the driving thread (see serviceSocket), fills the queue. Nothing here is thread-safe
 // except phase() and the join status accessors, which any thread may read.
 class Bot {
 public:
@@ -95,9 +95,18 @@ public:
     // Called on whichever thread changes phase() or the join status below. Set it before connecting.
     void setStatusListener(std::function<void()> listener) { statusListener_ = std::move(listener); }
 
-    // Connects to "HOST[:PORT]", reads the Welcome, sends the Join and starts the receive
-    // thread, waiting at most `timeoutMs` for each step. False, with a log line, on failure.
-    bool connectAndJoin(std::string_view address, int timeoutMs);
+    // Connects to "HOST[:PORT]", reads the Welcome and sends the Join, waiting at most
+    // `timeoutMs` for each step; then starts the session's receive thread, unless
+    // `receiveThread` is false: then the thread that drives the bot also watches its socket
+    // (see watchesSocket). False, with a log line, on failure.
+    bool connectAndJoin(std::string_view address, int timeoutMs, bool receiveThread = true);
+
+    // For a bot without a receive thread: whether its socket is to be watched now (connected,
+    // and the connection has not ended), and for room to send as well; and what to do when a
+    // poller found `ready` on session().socket(). Driving thread only.
+    bool watchesSocket() const { return watched_; }
+    bool wantsToSend() const { return session_.outgoingBytes() > 0; }
+    void serviceSocket(const Readiness& ready);
 
     // One pass of the main loop at time `now` (seconds, the frame clock's): applies one queued
     // packet, then a frame when it is due. True when it did either.
@@ -161,6 +170,7 @@ private:
         std::atomic<std::uint64_t> resumes{0};
         std::atomic<std::size_t> players{0};
     } status_;
+    bool watched_ = false;
     std::function<void()> wake_;
     std::function<void()> statusListener_;
 

@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "common/text.h"
+#include "platform/poller.h"
+#include "platform/wake_event.h"
 
 namespace kestrane {
 
@@ -15,7 +17,7 @@ namespace {
 
 constexpr int kBotsPerThread = 64;
 // A driving thread with no frame to wait for still looks at its bots this often.
-constexpr auto kIdleWait = std::chrono::seconds(1);
+constexpr double kIdleWaitSeconds = 1.0;
 constexpr auto kWaitCheck = std::chrono::milliseconds(50);
 // How long a newcomer that knows only itself waits for other players' answers to its Join.
 constexpr auto kAnswerGrace = std::chrono::milliseconds(150);
@@ -33,8 +35,9 @@ std::string botName(std::string_view prefix, int number) {
 }
 
 // One driving thread: passes over its bots round-robin, one packet and at most one frame per
-// bot per pass, and sleeps when a whole pass found nothing to do, until a packet is queued for
-// one of its bots (wake) or the earliest frame comes due.
+// bot per pass, until a whole pass finds nothing to do; then waits, with one poller over all
+// its bots' sockets, until bytes arrive for one of them (or one can send again), the earliest
+// frame comes due, or it is asked to add, hold or stop. No bot has a thread of its own.
 class BotRunner::Driver {
 public:
     explicit Driver(GameClock clock) : clock_(std::move(clock)), thread_([this] { run(); }) {}
@@ -47,33 +50,26 @@ public:
         std::lock_guard lock(mutex_);
         bots_.push_back(bot);
         listChanged_ = true;
-        wakeUp_.notify_one();
-    }
-    // Any thread (the bots' receive threads): a packet was queued.
-    void wake() {
-        pending_.store(true);
-        if (sleeping_.load()) {
-            std::lock_guard lock(mutex_);
-            wakeUp_.notify_one();
-        }
+        wakeEvent_.signal();
     }
     // Returns once the thread is parked between passes; it stays parked until release().
     void hold() {
         std::unique_lock lock(mutex_);
         holdRequested_ = true;
-        wakeUp_.notify_one();
+        wakeEvent_.signal();
         parkedChanged_.wait(lock, [this] { return parked_ || finished_; });
     }
     void release() {
         std::lock_guard lock(mutex_);
         holdRequested_ = false;
-        wakeUp_.notify_one();
+        released_.notify_one();
     }
     void stop() {
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
-            wakeUp_.notify_one();
+            wakeEvent_.signal();
+            released_.notify_one();
         }
         if (thread_.joinable()) {
             thread_.join();
@@ -88,7 +84,7 @@ private:
             if (holdRequested_) {
                 parked_ = true;
                 parkedChanged_.notify_all();
-                wakeUp_.wait(lock, [this] { return !holdRequested_ || stopping_; });
+                released_.wait(lock, [this] { return !holdRequested_ || stopping_; });
                 parked_ = false;
                 continue;
             }
@@ -97,8 +93,17 @@ private:
                 listChanged_ = false;
             }
             lock.unlock();
-            // Cleared before the pass: a packet queued from here on wakes the next wait.
-            pending_.store(false);
+            const double nextFrame = playUntilIdle(bots);
+            waitForSockets(bots, nextFrame);
+            lock.lock();
+        }
+        finished_ = true;
+        parkedChanged_.notify_all();
+    }
+
+    // Passes until one finds nothing to do; when the earliest frame comes due.
+    double playUntilIdle(const std::vector<Bot*>& bots) {
+        for (;;) {
             bool busy = false;
             double nextFrame = std::numeric_limits<double>::infinity();
             const double now = clock_();
@@ -106,31 +111,41 @@ private:
                 busy |= bot->runPass(now);
                 nextFrame = std::min(nextFrame, bot->nextFrameAt());
             }
-            lock.lock();
-            if (busy || stopping_ || holdRequested_ || listChanged_) {
-                continue;
+            if (!busy || wakeEvent_.signalled()) {
+                return nextFrame;
             }
-            sleeping_.store(true);
-            if (!pending_.load()) {
-                const auto deadline =
-                    std::isinf(nextFrame)
-                        ? std::chrono::steady_clock::now() + kIdleWait
-                        : std::chrono::steady_clock::now() +
-                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                  std::chrono::duration<double>(std::max(0.0, nextFrame - clock_())));
-                wakeUp_.wait_until(lock, deadline, [this] {
-                    return pending_.load() || stopping_ || holdRequested_ || listChanged_;
-                });
-            }
-            sleeping_.store(false);
         }
-        finished_ = true;
-        parkedChanged_.notify_all();
+    }
+
+    void waitForSockets(const std::vector<Bot*>& bots, double nextFrame) {
+        poller_.clear();
+        poller_.setWakeEvent(&wakeEvent_);
+        watched_.clear();
+        for (Bot* bot : bots) {
+            if (bot->watchesSocket()) {
+                poller_.add(bot->session().socket(), bot->wantsToSend());
+                watched_.push_back(bot);
+            }
+        }
+        const double wait = std::isinf(nextFrame) ? kIdleWaitSeconds : std::max(0.0, nextFrame - clock_());
+        poller_.wait(static_cast<int>(std::ceil(wait * 1000)));
+        if (poller_.woken()) {
+            wakeEvent_.reset();  // the flags it stood for are read next, under the lock
+        }
+        for (std::size_t i = 0; i < watched_.size(); ++i) {
+            const Readiness ready = poller_.readiness(i);
+            if (ready.any()) {
+                watched_[i]->serviceSocket(ready);
+            }
+        }
     }
 
     GameClock clock_;
+    Poller poller_;              // the driving thread's
+    std::vector<Bot*> watched_;  // the bot of each socket in poller_
+    WakeEvent wakeEvent_;        // add, hold and stop end the wait at once
     std::mutex mutex_;
-    std::condition_variable wakeUp_;
+    std::condition_variable released_;
     std::condition_variable parkedChanged_;
     std::vector<Bot*> bots_;  // under mutex_
     bool listChanged_ = false;
@@ -138,8 +153,6 @@ private:
     bool holdRequested_ = false;
     bool parked_ = false;
     bool finished_ = false;
-    std::atomic<bool> pending_{false};
-    std::atomic<bool> sleeping_{false};
     std::thread thread_;  // last: starts once everything above is built
 };
 
@@ -157,8 +170,6 @@ BotRunner::BotRunner(BotRunnerOptions options, BotLog& log) : options_(std::move
     for (int i = 0; i < count; ++i) {
         auto bot = std::make_unique<Bot>(i, botName(options_.namePrefix, i + 1), botSeed(options_.seed, i), log_,
                                          options_.clock);
-        Driver* driver = drivers_[static_cast<std::size_t>(i) % drivers_.size()].get();
-        bot->setWakeListener([driver] { driver->wake(); });
         bot->setStatusListener([this] { statusChanged(); });
         bots_.push_back(std::move(bot));
     }
@@ -208,7 +219,8 @@ int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
         for (std::size_t j = 0; j < i; ++j) {
             joinsBefore.push_back(bots_[j]->joinsSeen());
         }
-        if (!bot.connectAndJoin(options_.server, static_cast<int>(options_.stepTimeout.count()))) {
+        if (!bot.connectAndJoin(options_.server, static_cast<int>(options_.stepTimeout.count()),
+                                /*receiveThread=*/false)) {
             break;
         }
         ++joined;

@@ -35,8 +35,9 @@ struct BotRunnerOptions {
 std::string botName(std::string_view prefix, int number);
 
 // Runs options.count bots. Bots are driven round-robin by a few threads, each bot always by
-// the same one; a thread that has nothing to do sleeps until a packet arrives for one of its
-// bots or a frame comes due. All members are for one controlling thread (the program's main
+// the same one, which also reads its socket: a thread waits on one poller over all its bots'
+// sockets until a packet arrives for one of them or a frame comes due. The bots have no
+// receive threads. All members are for one controlling thread (the program's main
 // thread, a test, a benchmark).
 class BotRunner {
 public:
@@ -59,7 +60,7 @@ public:
     // Pauses or resumes every bot's brain (see BotBrain::setPaused).
     void setBrainsPaused(bool paused);
     // Runs `inspect` while every driving thread is parked between passes, so the bots' worlds
-    // hold still and may be read or changed (receive threads keep queueing packets).
+    // hold still and may be read or changed (their sockets are not read meanwhile).
     void withBotsHeld(const std::function<void(std::span<Bot* const> bots)>& inspect);
 
     // Waits until `done` holds, asking it again whenever a bot's phase or join status changes

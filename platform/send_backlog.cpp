@@ -19,6 +19,7 @@ SendBacklog::FlushResult SendBacklog::flush(TcpSocket& socket) {
         const long sent = socket.send(std::span(bytes_).subspan(start_), /*dontWait=*/true);
         if (sent > 0) {
             start_ += static_cast<std::size_t>(sent);
+            sent_ += static_cast<std::uint64_t>(sent);
             continue;
         }
         if (sent < 0 && lastSocketError() == SocketError::WouldBlock) {
@@ -36,6 +37,7 @@ SendBacklog::FlushResult SendBacklog::flush(TcpSocket& socket) {
 }
 
 void SendBacklog::clear() {
+    sent_ += size();
     bytes_.clear();
     start_ = 0;
     waiting_ = false;

@@ -30,11 +30,16 @@ public:
     bool waitingForRoom() const { return waiting_; }
     // Bytes still waiting.
     std::size_t size() const { return bytes_.size() - start_; }
+    // Bytes appended and bytes sent over the backlog's life (clear() counts as sent): a byte
+    // appended when bytesAppended() was n has gone out once bytesSent() is n or more.
+    std::uint64_t bytesAppended() const { return sent_ + size(); }
+    std::uint64_t bytesSent() const { return sent_; }
     void clear();
 
 private:
     std::vector<std::uint8_t> bytes_;
     std::size_t start_ = 0;  // bytes_[0, start_) have gone out
+    std::uint64_t sent_ = 0;
     bool waiting_ = false;
 };
 

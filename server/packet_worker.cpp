@@ -31,7 +31,10 @@ PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
       clock_(std::move(clock)),
       lastRoundAt_(-std::numeric_limits<double>::infinity()),
       owedTickAt_(std::numeric_limits<double>::infinity()),
-      resumeDeadline_(std::numeric_limits<double>::infinity()) {}
+      resumeDeadline_(std::numeric_limits<double>::infinity()) {
+    // Built before any thread shares the state: no lock yet.
+    state_.players.setClock(clock_);
+}
 
 PacketWorker::~PacketWorker() { stop(); }
 
@@ -122,14 +125,22 @@ void PacketWorker::sendOwedTicks() {
         // handed to its socket to one taken before this one is: the time between the two
         // on the wire is longer.
         const double before = clock_();
-        if (before - entry.lastTickAt <= interval) {
+        if (entry.tickWaiting || before - entry.lastTickAt <= interval) {
             owedTickAt_ = std::min(owedTickAt_, entry.lastTickAt + interval);
             continue;
         }
         entry.tickOwed = false;
         players.queueHeader(index, 0, MsgType::Tick);
         entry.backlog.flush(entry.socket);
-        entry.lastTickAt = clock_();
+        if (entry.backlog.empty()) {
+            entry.lastTickAt = clock_();
+        } else {
+            // Its socket is full: the interval starts when the flush that drains it sends the
+            // Tick (PlayerTable::flushAll); until then no further Tick is due.
+            entry.tickWaiting = true;
+            entry.tickEnd = entry.backlog.bytesAppended();
+            entry.lastTickAt = std::numeric_limits<double>::infinity();
+        }
     }
     players.flushAll();  // a broken connection or a reader too slow is dealt with here
 }

@@ -181,6 +181,10 @@ void PlayerTable::flushAll() {
                 continue;
             }
             const SendBacklog::FlushResult result = entry.backlog.flush(entry.socket);
+            if (entry.tickWaiting && entry.backlog.bytesSent() >= entry.tickEnd) {
+                entry.tickWaiting = false;  // the Tick that waited has gone out just now
+                entry.lastTickAt = clock_();
+            }
             if (result != SendBacklog::FlushResult::Failed && entry.backlog.size() <= backlogBound_) {
                 ++index;
                 continue;

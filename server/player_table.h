@@ -13,6 +13,7 @@
 #include "common/packet.h"
 #include "common/player_info.h"
 #include "common/stream_reader.h"
+#include "platform/clock.h"
 #include "platform/tcp_socket.h"
 #include "server/input_budget.h"
 #include "server/log_pace.h"
@@ -51,8 +52,10 @@ struct PlayerEntry {
     SendBacklog backlog;
 
     // The worker's Tick schedule for this connection (server clock, seconds).
-    double lastTickAt = -std::numeric_limits<double>::infinity();  // read after its last Tick was handed over
-    bool tickOwed = false;  // the current round's Tick has not gone to it yet (too soon after the last)
+    double lastTickAt = -std::numeric_limits<double>::infinity();  // read after its last Tick went to the socket
+    bool tickOwed = false;      // the current round's Tick has not gone to it yet (too soon after the last)
+    bool tickWaiting = false;   // its last Tick waits in the backlog (the socket was full)
+    std::uint64_t tickEnd = 0;  // the backlog's bytesAppended() just after that Tick
 };
 
 enum class SendResult {
@@ -138,6 +141,8 @@ public:
     // it is removed, and the flush carries on until nothing more can go out. Then the numbers
     // of the players removed so far become free.
     void flushAll();
+    // The clock that times when a Tick waiting in a backlog goes out (the worker's).
+    void setClock(GameClock clock) { clock_ = std::move(clock); }
     // Bytes a player's backlog may hold after a flush before the player is removed.
     std::size_t backlogBound() const { return backlogBound_; }
     void setBacklogBound(std::size_t bytes) { backlogBound_ = bytes; }
@@ -164,6 +169,7 @@ private:
     std::deque<std::uint8_t> freeNumbers_;  // free, the longest free first
     std::size_t backlogBound_ = kDefaultBacklogBound;
     std::uint64_t slowReadersRemoved_ = 0;
+    GameClock clock_ = secondsSinceStart;
 };
 
 }  // namespace kestrane

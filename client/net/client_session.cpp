@@ -27,6 +27,7 @@ ClientSession::~ClientSession() { stopNetwork(); }
 
 bool ClientSession::openSocket() {
     socket_ = TcpSocket::openStream();
+    reader_ = PacketStreamReader{};
     if (!socket_.valid() || !socket_.setNonBlocking(true)) {
         showMessageBox(kMessageCaption, kSocketErrorText);
         return false;
@@ -108,11 +109,11 @@ void ClientSession::startReceiveThread() {
         return;
     }
     stopEvent_.emplace();
+    reader_ = PacketStreamReader{};
     receiveThread_ = std::thread([this] { receiveThreadMain(); });
 }
 
 void ClientSession::receiveThreadMain() {
-    PacketStreamReader reader;
     Poller poller;
     for (;;) {
         poller.clear();
@@ -125,16 +126,34 @@ void ClientSession::receiveThreadMain() {
         if (poller.readiness(index).writable) {
             flushOutgoing();
         }
-        const ReadResult result = readAvailablePackets(socket_, reader, queue_);
+        const ReadResult result = readAvailablePackets(socket_, reader_, queue_);
         if (result.status != StreamStatus::Open) {
-            // The server is gone: show the player the closing picture rather than a frozen
-            // world (unless its own closing notice was the last thing it sent).
-            const PacketHeader& last = reader.lastHeader();
-            if (last.sender != 0 || last.type != static_cast<std::uint8_t>(MsgType::ServerClosing)) {
-                queue_.push(makePacket(0, MsgType::ServerClosing));
-            }
+            queueConnectionEnd();
             return;
         }
+    }
+}
+
+bool ClientSession::serviceSocket(const Readiness& ready) {
+    if (ready.writable) {
+        flushOutgoing();
+    }
+    if (!ready.readable && !ready.failed) {
+        return true;
+    }
+    if (readReadyPackets(socket_, reader_, queue_).status == StreamStatus::Open) {
+        return true;
+    }
+    queueConnectionEnd();
+    return false;
+}
+
+void ClientSession::queueConnectionEnd() {
+    // The server is gone: show the player the closing picture rather than a frozen world
+    // (unless its own closing notice was the last thing it sent).
+    const PacketHeader& last = reader_.lastHeader();
+    if (last.sender != 0 || last.type != static_cast<std::uint8_t>(MsgType::ServerClosing)) {
+        queue_.push(makePacket(0, MsgType::ServerClosing));
     }
 }
 
@@ -157,6 +176,7 @@ void ClientSession::stopNetwork() {
 void ClientSession::adopt(TcpSocket connected, std::uint8_t playerNumber) {
     stopReceiveThread();
     socket_ = std::move(connected);
+    reader_ = PacketStreamReader{};
     localPlayerNumber_ = playerNumber;
     std::lock_guard lock(outgoingMutex_);
     outgoing_.clear();

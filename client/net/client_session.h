@@ -16,8 +16,10 @@
 #include "common/packet_queue.h"
 #include "common/player_info.h"
 #include "common/protocol.h"
+#include "common/stream_reader.h"
 #include "common/server_address.h"
 #include "platform/clock.h"
+#include "platform/poller.h"
 #include "platform/send_backlog.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_event.h"
@@ -82,6 +84,13 @@ public:
     // wake it anyway, so processes running hundreds of sessions (bots) set it long to keep
     // idle threads asleep. Set it before startReceiveThread.
     void setReceivePollInterval(int milliseconds) { receivePollMs_ = milliseconds; }
+    // Instead of a receive thread, for a program that watches many sessions' sockets with one
+    // poller (the bots): what the receive thread does when the poller found `ready` on
+    // socket(): flushes the outgoing buffer when it can take more, and queues every whole
+    // packet that waits. One thread at a time, with no receive thread running. False once the
+    // connection has ended: ServerClosing has been queued as the receive thread would, and the
+    // socket is not to be watched any more.
+    bool serviceSocket(const Readiness& ready);
     // Asks the receive thread to end and waits for it. Safe to call when it is not running.
     void stopReceiveThread();
     // Stops the receive thread and closes the socket.
@@ -131,6 +140,8 @@ private:
     bool openSocket();
     bool receiveWelcome(std::span<std::uint8_t> welcome, int timeoutMs);
     void receiveThreadMain();
+    // The connection has ended: ServerClosing for the world, unless the server's own was last.
+    void queueConnectionEnd();
     // Both with outgoingMutex_ held.
     void flushLocked();
     void giveUpConnection();
@@ -140,6 +151,7 @@ private:
     std::uint8_t localPlayerNumber_ = 0;
     NameField playerName_;
     PacketQueue queue_;
+    PacketStreamReader reader_;  // the receive thread's, or serviceSocket's caller's
     std::optional<WakeEvent> stopEvent_;
     std::thread receiveThread_;
     int receivePollMs_ = 10;

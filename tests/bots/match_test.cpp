@@ -29,6 +29,7 @@ TEST_F(MatchFixture, EveryJoinEndsInAResumeAndAfterPlayingAllWorldsAgree) {
         for (std::size_t i = 0; i < bots.size(); ++i) {
             EXPECT_EQ(bots[i]->counters().resumes, bots.size() - i) << "bot " << i + 1;
             EXPECT_TRUE(bots[i]->world().worldRunning) << "bot " << i + 1;
+            EXPECT_FALSE(bots[i]->session().receiveThreadRunning()) << "bot " << i + 1;  // read by its driver
         }
     });
     const WorldView start = views->front();

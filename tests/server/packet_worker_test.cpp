@@ -156,6 +156,42 @@ TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick}));
 }
 
+TEST_F(PacketWorkerTest, TickThatWaitedForRoomStartsItsIntervalWhenItGoesOut) {
+    const Bytes tick{0xAA, 0, 10, 0};
+    auto ticksIn = [&](int number) {
+        std::size_t count = 0;
+        for (std::vector<Bytes> got = receivedBy(number); const Bytes& packet : got) {
+            count += packet == tick ? 1 : 0;
+        }
+        return count;
+    };
+    worker.runPass();  // the first round
+    receivedBy(1);
+    receivedBy(2);
+    // Player 1 stops reading until its socket is full.
+    const PacketRecord stop = makePacket(2, MsgType::Stop);
+    while (!state.players[0].backlog.waitingForRoom()) {
+        for (int i = 0; i < 256; ++i) {
+            state.players.queueRelay(0, stop.wireBytes());
+        }
+        state.players.flushAll();
+    }
+    now += 0.051;
+    worker.runPass();  // player 1's Tick waits in its backlog
+    now += 0.03;
+    while (!receivedBy(1).empty()) {
+    }
+    state.players.flushAll();  // room again: the network loop sends the rest, the Tick with it
+    EXPECT_EQ(ticksIn(1), 1u);
+    now += 0.025;  // the next round: 55 ms after the last one started, 25 ms after that Tick left
+    worker.runPass();
+    EXPECT_EQ(ticksIn(1), 0u);
+    EXPECT_EQ(ticksIn(2), 2u);
+    now += 0.026;
+    worker.runPass();
+    EXPECT_EQ(ticksIn(1), 1u);
+}
+
 TEST_F(PacketWorkerTest, FailedRelayAnnouncesTheLeaveThenCarriesOn) {
     worker.runPass();  // the first Tick
     receivedBy(3);
