@@ -53,14 +53,14 @@ Bot::Bot(int index, std::string_view cp949Name, std::uint64_t seed, BotLog& log,
       frameTimer_(clock_) {
     session_.setPlayerName(cp949Name);
     session_.queue().setPushListener([this] {
-        arrivals_.notePush(secondsSinceStart());
+        arrivals_.notePush(clock_());
         if (wake_) {
             wake_();
         }
     });
     session_.setSendListener([this](const PacketRecord& record) {
         if (echoedToSender(record.msgType())) {
-            sentAt_.push_back(secondsSinceStart());
+            sentAt_.push_back(clock_());
         }
     });
 }
@@ -140,7 +140,7 @@ bool Bot::dispatchOne() {
     if (!record) {
         return false;
     }
-    const double arrivedAt = arrivals_.takeFor(secondsSinceStart());
+    const double arrivedAt = arrivals_.takeFor(clock_());
     applyPacket(world_, *record);
     sendOutbox();
     queue.popFront();

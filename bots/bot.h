@@ -71,7 +71,8 @@ struct BotCounters {
 class Bot {
 public:
     // `cp949Name`: the player name as it travels (at most 20 bytes are used). `seed` decides the
-    // start position and every choice of the brain. `clock` paces the frames (seconds).
+    // start position and every choice of the brain. `clock` paces the frames and times the
+    // echoes (seconds); it is read on the receive thread too.
     Bot(int index, std::string_view cp949Name, std::uint64_t seed, BotLog& log,
         FrameTimer::Clock clock = secondsSinceStart);
     ~Bot();

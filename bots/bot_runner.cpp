@@ -37,7 +37,7 @@ std::string botName(std::string_view prefix, int number) {
 // one of its bots (wake) or the earliest frame comes due.
 class BotRunner::Driver {
 public:
-    Driver() : thread_([this] { run(); }) {}
+    explicit Driver(GameClock clock) : clock_(std::move(clock)), thread_([this] { run(); }) {}
     ~Driver() { stop(); }
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
@@ -101,7 +101,7 @@ private:
             pending_.store(false);
             bool busy = false;
             double nextFrame = std::numeric_limits<double>::infinity();
-            const double now = secondsSinceStart();
+            const double now = clock_();
             for (Bot* bot : bots) {
                 busy |= bot->runPass(now);
                 nextFrame = std::min(nextFrame, bot->nextFrameAt());
@@ -117,7 +117,7 @@ private:
                         ? std::chrono::steady_clock::now() + kIdleWait
                         : std::chrono::steady_clock::now() +
                               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                  std::chrono::duration<double>(std::max(0.0, nextFrame - secondsSinceStart())));
+                                  std::chrono::duration<double>(std::max(0.0, nextFrame - clock_())));
                 wakeUp_.wait_until(lock, deadline, [this] {
                     return pending_.load() || stopping_ || holdRequested_ || listChanged_;
                 });
@@ -128,6 +128,7 @@ private:
         parkedChanged_.notify_all();
     }
 
+    GameClock clock_;
     std::mutex mutex_;
     std::condition_variable wakeUp_;
     std::condition_variable parkedChanged_;
@@ -151,10 +152,11 @@ BotRunner::BotRunner(BotRunnerOptions options, BotLog& log) : options_(std::move
     }
     threads = std::clamp(threads, 1, std::max(count, 1));
     for (int i = 0; i < threads; ++i) {
-        drivers_.push_back(std::make_unique<Driver>());
+        drivers_.push_back(std::make_unique<Driver>(options_.clock));
     }
     for (int i = 0; i < count; ++i) {
-        auto bot = std::make_unique<Bot>(i, botName(options_.namePrefix, i + 1), botSeed(options_.seed, i), log_);
+        auto bot = std::make_unique<Bot>(i, botName(options_.namePrefix, i + 1), botSeed(options_.seed, i), log_,
+                                         options_.clock);
         Driver* driver = drivers_[static_cast<std::size_t>(i) % drivers_.size()].get();
         bot->setWakeListener([driver] { driver->wake(); });
         bot->setStatusListener([this] { statusChanged(); });

@@ -26,6 +26,7 @@ struct BotRunnerOptions {
     int threads = 0;  // threads driving the bots; 0: one per 64 bots, at most the machine's cores
     std::filesystem::path dataDirectory;  // where the sprite sets are; empty: the working directory
     std::chrono::milliseconds stepTimeout{10000};  // connect, welcome, and each join's Resume
+    GameClock clock = secondsSinceStart;  // paces every bot's frames and times their echoes
 };
 
 // The name of bot `number` (from 1): the code page 949 prefix, cut so that prefix and number

@@ -14,6 +14,20 @@ void PacketQueue::push(const PacketRecord& record) {
     }
 }
 
+void PacketQueue::pushAll(std::span<const PacketRecord> records) {
+    if (records.empty()) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        records_.insert(records_.end(), records.begin(), records.end());
+    }
+    pushed_.notify_one();
+    if (pushListener_) {
+        pushListener_();
+    }
+}
+
 std::optional<PacketRecord> PacketQueue::front() const {
     std::lock_guard lock(mutex_);
     if (records_.empty()) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 
 #include "common/packet.h"
 
@@ -21,6 +22,9 @@ namespace kestrane {
 class PacketQueue {
 public:
     void push(const PacketRecord& record);
+    // Appends every record, in order, under one lock and with one wake-up of the consumer
+    // (and one call of the push listener), so it finds them together. Nothing when empty.
+    void pushAll(std::span<const PacketRecord> records);
 
     // A copy of the front record, or nothing when the queue is empty.
     std::optional<PacketRecord> front() const;

@@ -96,4 +96,29 @@ ReadResult readAvailablePackets(TcpSocket& socket, PacketStreamReader& reader, P
     return result;
 }
 
+ReadResult readReadyPackets(TcpSocket& socket, PacketStreamReader& reader, PacketQueue& queue, std::size_t maxBytes) {
+    ReadResult result;
+    std::array<std::uint8_t, 4096> buffer;
+    std::size_t total = 0;
+    while (total < maxBytes) {
+        const long got = socket.receive(buffer, /*dontWait=*/true);
+        if (got == 0) {
+            result.status = StreamStatus::Closed;
+            break;
+        }
+        if (got < 0) {
+            if (lastSocketError() != SocketError::WouldBlock) {
+                result.status = StreamStatus::Failed;
+            }
+            break;
+        }
+        result.packets += reader.feed(std::span(buffer.data(), static_cast<std::size_t>(got)), queue);
+        total += static_cast<std::size_t>(got);
+        if (static_cast<std::size_t>(got) < buffer.size()) {
+            break;  // took all there was: the next call would only find the socket empty
+        }
+    }
+    return result;
+}
+
 }  // namespace kestrane

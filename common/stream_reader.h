@@ -55,4 +55,11 @@ struct ReadResult {
 // never read from. Closed or Failed tells the caller to drop the connection.
 ReadResult readAvailablePackets(TcpSocket& socket, PacketStreamReader& reader, PacketQueue& queue);
 
+// For a socket a poller has just found readable (or closed): reads, without waiting, until
+// the socket would block, the peer has closed, or `maxBytes` have been read (so one busy
+// peer cannot hold up the others; the rest is read on the next readiness), feeding `reader`.
+// Closed or Failed tells the caller to drop the connection.
+ReadResult readReadyPackets(TcpSocket& socket, PacketStreamReader& reader, PacketQueue& queue,
+                            std::size_t maxBytes = 64 * 1024);
+
 }  // namespace kestrane

@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include "platform/tcp_socket.h"
+#include "platform/udp_socket.h"
 #include "platform/wake_event.h"
 
 namespace kestrane {
@@ -11,6 +12,9 @@ namespace kestrane {
 namespace {
 
 constexpr short kReadEvents = POLLIN | POLLRDHUP;
+
+// The poll set of the calling thread's last wait, kept so that waiting allocates nothing.
+thread_local std::vector<pollfd> pollSet;
 
 }  // namespace
 
@@ -31,24 +35,28 @@ std::size_t Poller::addForWriting(const TcpSocket& socket) {
     return entries_.size() - 1;
 }
 
+std::size_t Poller::add(const UdpSocket& socket) {
+    entries_.push_back({socket.fd(), POLLIN, 0});
+    return entries_.size() - 1;
+}
+
 int Poller::wait(int timeoutMs) {
-    std::vector<pollfd> set;
-    set.reserve(entries_.size() + 1);
+    pollSet.clear();
     for (const Entry& entry : entries_) {
-        set.push_back({entry.fd, entry.events, 0});
+        pollSet.push_back({entry.fd, entry.events, 0});
     }
     if (wake_ != nullptr) {
-        set.push_back({wake_->fd(), POLLIN, 0});
+        pollSet.push_back({wake_->fd(), POLLIN, 0});
     }
-    const int ready = ::poll(set.data(), set.size(), timeoutMs);
+    const int ready = ::poll(pollSet.data(), pollSet.size(), timeoutMs);
     woken_ = false;
     int socketsReady = 0;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        entries_[i].revents = ready > 0 ? set[i].revents : 0;
+        entries_[i].revents = ready > 0 ? pollSet[i].revents : 0;
         socketsReady += entries_[i].revents != 0 ? 1 : 0;
     }
     if (wake_ != nullptr && ready > 0) {
-        woken_ = (set.back().revents & POLLIN) != 0;
+        woken_ = (pollSet.back().revents & POLLIN) != 0;
     }
     return socketsReady;
 }

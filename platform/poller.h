@@ -7,6 +7,7 @@
 namespace kestrane {
 
 class TcpSocket;
+class UdpSocket;
 class WakeEvent;
 
 // What a wait found for one watched socket.
@@ -17,8 +18,9 @@ struct Readiness {
     bool any() const { return readable || writable || failed; }
 };
 
-// A set of sockets to wait on, rebuilt for each wait. Not thread-safe: one thread owns it;
-// the wake event may be signalled from any thread.
+// A set of sockets to wait on, rebuilt for each wait (clear, then add); rebuilding allocates
+// nothing once the set has reached its size. Not thread-safe: one thread owns it; the wake
+// event may be signalled from any thread.
 class Poller {
 public:
     // Forgets every watched socket and the wake event.
@@ -28,6 +30,8 @@ public:
     std::size_t add(const TcpSocket& socket, bool forWriting = false);
     // Watches only for writing (a connect in progress, a send buffer that was full).
     std::size_t addForWriting(const TcpSocket& socket);
+    // Watches a datagram socket for reading. An invalid socket is watched for nothing.
+    std::size_t add(const UdpSocket& socket);
     // Also wakes the wait when `event` is signalled. The event must outlive the waits.
     void setWakeEvent(const WakeEvent* event) { wake_ = event; }
 

@@ -1,4 +1,4 @@
-// wake_event.cpp -- a pipe that is written once to signal.
+// wake_event.cpp -- a pipe that is written to signal and drained to reset.
 #include "platform/wake_event.h"
 
 #include <fcntl.h>
@@ -24,9 +24,15 @@ WakeEvent::~WakeEvent() {
 
 void WakeEvent::signal() {
     const char byte = 1;
-    // The pipe is never drained, so one byte keeps it readable for good; a full pipe
-    // (EAGAIN) means it is signalled already.
+    // One byte keeps the pipe readable until reset() drains it; a full pipe (EAGAIN)
+    // means it is signalled already.
     while (::write(writeFd_, &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void WakeEvent::reset() {
+    char bytes[64];
+    while (::read(readFd_, bytes, sizeof bytes) > 0) {
     }
 }
 

@@ -1,9 +1,11 @@
-// wake_event.h -- a manual-reset event that a thread can wait on together with a socket.
+// wake_event.h -- a manual-reset event that a thread can wait on together with sockets.
 #pragma once
 
 namespace kestrane {
 
-// Once signalled it stays signalled. Thread-safety: signal() from any thread; waits from any.
+// Once signalled it stays signalled until reset(). Thread-safety: signal() from any thread
+// and from a signal handler (it is async-signal-safe); waits from any; reset() from the
+// thread that waits on it.
 class WakeEvent {
 public:
     WakeEvent();
@@ -12,6 +14,9 @@ public:
     WakeEvent& operator=(const WakeEvent&) = delete;
 
     void signal();
+    // Back to unsignalled. A signal() racing with it is either kept or consumed by it, so
+    // the waiter must look at what it waits for after the reset, not before.
+    void reset();
     bool signalled() const;
     // A descriptor that polls readable once the event is signalled.
     int fd() const { return readFd_; }

@@ -29,8 +29,8 @@ bool isConnectionLostNote(const PacketRecord& record) { return record.header.mar
 PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
     : state_(state),
       clock_(std::move(clock)),
-      tickTimer_(clock_),
-      lastTick_(-std::numeric_limits<double>::infinity()),
+      lastRoundAt_(-std::numeric_limits<double>::infinity()),
+      owedTickAt_(std::numeric_limits<double>::infinity()),
       resumeDeadline_(std::numeric_limits<double>::infinity()) {}
 
 PacketWorker::~PacketWorker() { stop(); }
@@ -62,24 +62,28 @@ void PacketWorker::packetWorker() {
 }
 
 bool PacketWorker::runPass() {
+    // One reading decides the pass: the round's start is the moment the worker looked.
+    const double start = clock_();
+    const bool roundDue = start - lastRoundAt_ > static_cast<double>(tickInterval);
     const std::optional<PacketRecord> record = state_.queue.front();
-    if (!record && !tickReady() && clock_() < resumeDeadline_) {
+    if (!record && !roundDue && start < std::min(resumeDeadline_, owedTickAt_)) {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
-    if (clock_() >= resumeDeadline_) {
+    if (start >= resumeDeadline_) {
         sendResume();  // somebody joined has not answered in time
         state_.players.flushAll();
     }
-    // The Tick is decided under the lock and goes out at once, ahead of the batch, and the
-    // next one is measured from when this one left: so Ticks are more than the interval
-    // apart on every connection, not only where they were decided.
-    if (tickReady() && tickTimer_.due(kFrameSlot, tickInterval)) {
-        state_.players.flushAll();  // what was queued before the Tick goes first
-        state_.players.broadcastHeader(0, MsgType::Tick);
-        state_.players.flushAll();
-        lastTick_ = clock_();
-        state_.players.logPacedSummaries(lastTick_);
+    // The Tick goes out at once, behind what was queued before it and ahead of the batch.
+    if (roundDue) {
+        lastRoundAt_ = start;
+        for (PlayerEntry& entry : state_.players) {
+            entry.tickOwed = true;
+        }
+        sendOwedTicks();
+        state_.players.logPacedSummaries(start);
+    } else if (start >= owedTickAt_) {
+        sendOwedTicks();
     }
     if (!record) {
         return false;
@@ -97,15 +101,42 @@ bool PacketWorker::runPass() {
     return true;
 }
 
-bool PacketWorker::tickReady() const { return clock_() - lastTick_ > static_cast<double>(tickInterval); }
+void PacketWorker::sendOwedTicks() {
+    PlayerTable& players = state_.players;
+    const double interval = static_cast<double>(tickInterval);
+    players.flushAll();  // what was queued before the Tick goes first
+    owedTickAt_ = std::numeric_limits<double>::infinity();
+    for (std::size_t index = 0; index < players.size(); ++index) {
+        PlayerEntry& entry = players[index];
+        if (!entry.tickOwed) {
+            continue;
+        }
+        // Each connection's interval runs from a reading taken after its last Tick was
+        // handed to its socket to one taken before this one is: the time between the two
+        // on the wire is longer.
+        const double before = clock_();
+        if (before - entry.lastTickAt <= interval) {
+            owedTickAt_ = std::min(owedTickAt_, entry.lastTickAt + interval);
+            continue;
+        }
+        entry.tickOwed = false;
+        players.queueHeader(index, 0, MsgType::Tick);
+        entry.backlog.flush(entry.socket);
+        entry.lastTickAt = clock_();
+    }
+    players.flushAll();  // a broken connection or a reader too slow is dealt with here
+}
+
+bool PacketWorker::tickReady() const { return clock_() - lastRoundAt_ > static_cast<double>(tickInterval); }
 
 double PacketWorker::secondsUntilTick() const {
-    const double left = lastTick_ + static_cast<double>(tickInterval) - clock_();
+    const double left = lastRoundAt_ + static_cast<double>(tickInterval) - clock_();
     return std::clamp(left, 0.0, static_cast<double>(tickInterval));
 }
 
 double PacketWorker::secondsUntilDue() const {
-    return std::clamp(resumeDeadline_ - clock_(), 0.0, secondsUntilTick());
+    const double due = std::min(resumeDeadline_, owedTickAt_);
+    return std::clamp(due - clock_(), 0.0, secondsUntilTick());
 }
 
 void PacketWorker::processRecord(const PacketRecord& record) {

@@ -11,8 +11,13 @@
 
 namespace kestrane {
 
-// Each pass asks the tick timer (0.05 s) and sends Tick to every player when it is due
-// (measured from when the previous Tick had gone out), then handles at most one queued record: relays it to every player in join order, the
+// Each pass first starts a Tick round when more than 0.05 s have passed since the last round
+// started (a fixed schedule that does not drift by the time a round takes to go out; after a
+// stall the next round starts at once and the one after 0.05 s later, with nothing made up).
+// A round sends Tick to every player whose previous Tick was handed over more than 0.05 s
+// ago; a player for whom it is too soon (the previous round reached it late) gets its Tick
+// as soon as its 0.05 s are over, so no connection ever sees two Ticks closer than that.
+// Then the pass handles at most one queued record: relays it to every player in join order, the
 // sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
 // What a pass sends goes out at the end of the pass once the queue is empty; while records
 // wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
@@ -47,8 +52,10 @@ public:
 
 private:
     void packetWorker();
-    // Whether more than the tick interval has passed since the last Tick went out.
+    // Whether more than the tick interval has passed since the last round started.
     bool tickReady() const;
+    // With the players lock held: hands the owed Ticks that are due to the players' sockets.
+    void sendOwedTicks();
     // The steps below run with the players lock held.
     void processRecord(const PacketRecord& record);
     void relayPacket(const PacketRecord& record);
@@ -57,8 +64,8 @@ private:
 
     ServerState& state_;
     FrameTimer::Clock clock_;
-    FrameTimer tickTimer_;
-    double lastTick_;  // when the last Tick had gone out to every player
+    double lastRoundAt_;  // when the last Tick round started
+    double owedTickAt_;   // when the earliest owed Tick may go; +inf: none owed
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)

@@ -49,6 +49,10 @@ struct PlayerEntry {
 
     // Bytes due to this player that its socket has not taken yet, in the order they must go out.
     SendBacklog backlog;
+
+    // The worker's Tick schedule for this connection (server clock, seconds).
+    double lastTickAt = -std::numeric_limits<double>::infinity();  // read after its last Tick was handed over
+    bool tickOwed = false;  // the current round's Tick has not gone to it yet (too soon after the last)
 };
 
 enum class SendResult {

@@ -1,10 +1,7 @@
-// server_network.cpp -- poll()-driven accept and read steps of the main thread.
+// server_network.cpp -- the main thread's network pass on the platform poller: accept and read.
 #include "server/server_network.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -21,24 +18,15 @@ namespace {
 constexpr int kListenBacklog = 5;
 // After an accept error other than "nothing waiting" (out of descriptors, say), the
 // listening socket would stay ready and the loop would spin; leave it alone this long.
-constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+constexpr double kAcceptPauseSeconds = 0.1;
 // While the queue is over its high-water mark, look again this often.
 constexpr int kBackPressureWaitMs = 2;
-// pollSet_: wake descriptor, listening socket, the two status sockets, players.
-constexpr std::size_t kStatusSlot = 2;
-constexpr std::size_t kFirstPlayerSlot = 4;
 
 }  // namespace
 
-ServerNetwork::ServerNetwork(ServerState& state, Settings settings)
-    : state_(state), settings_(std::move(settings)), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+ServerNetwork::ServerNetwork(ServerState& state, Settings settings) : state_(state), settings_(std::move(settings)) {}
 
-ServerNetwork::~ServerNetwork() {
-    stopNetwork();
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
-    }
-}
+ServerNetwork::~ServerNetwork() { stopNetwork(); }
 
 bool ServerNetwork::startNetwork(std::uint16_t port, std::optional<Ipv4Address> address) {
     listenSocket_ = TcpSocket::openStream();
@@ -57,54 +45,50 @@ void ServerNetwork::stopNetwork() { listenSocket_.close(); }
 
 std::uint16_t ServerNetwork::port() const { return listenSocket_.valid() ? listenSocket_.localPort() : 0; }
 
-void ServerNetwork::wake() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
-}
+void ServerNetwork::wake() { wakeEvent_.signal(); }
 
 void ServerNetwork::pollNetwork(int timeoutMs) {
-    const auto now = std::chrono::steady_clock::now();
-    const bool listening = listenSocket_.valid() && now >= acceptPausedUntil_;
+    const bool listening = listenSocket_.valid() && settings_.clock() >= acceptPausedUntil_;
     const bool reading = state_.queue.size() < kQueueHighWater;
     if (!reading) {
         timeoutMs = std::min(timeoutMs, kBackPressureWaitMs);
     }
 
-    pollSet_.clear();
-    pollNumbers_.clear();
-    pollSet_.push_back({wakeFd_, POLLIN, 0});
-    pollSet_.push_back({listening ? listenSocket_.fd() : -1, POLLIN, 0});
-    for (const int fd : statusResponder_ ? statusResponder_->descriptors() : std::array<int, 2>{-1, -1}) {
-        pollSet_.push_back({fd, POLLIN, 0});
+    poller_.clear();
+    poller_.setWakeEvent(&wakeEvent_);
+    watchedPlayers_.clear();
+    const std::size_t listenSlot = listening ? poller_.add(listenSocket_) : poller_.size();
+    const std::size_t statusBegin = poller_.size();
+    if (statusResponder_ != nullptr) {
+        statusResponder_->watch(poller_);
     }
-    pollNumbers_.resize(kFirstPlayerSlot, 0);
+    const std::size_t firstPlayerSlot = poller_.size();
     if (reading) {
         std::lock_guard lock(state_.playersMutex);
         for (const PlayerEntry& entry : state_.players) {
             if (!entry.connectionLost) {
                 // Room in a full socket is worth a wake-up; bytes the worker is still batching are not.
-                const short drain = entry.backlog.waitingForRoom() ? POLLOUT : 0;
-                pollSet_.push_back({entry.socket.fd(), static_cast<short>(POLLIN | POLLRDHUP | drain), 0});
-                pollNumbers_.push_back(entry.number);
+                poller_.add(entry.socket, /*forWriting=*/entry.backlog.waitingForRoom());
+                watchedPlayers_.push_back({entry.number, entry.socket.fd()});
             }
         }
     }
 
-    const int ready = ::poll(pollSet_.data(), pollSet_.size(), timeoutMs);
-    if (ready <= 0) {
-        return;
+    poller_.wait(timeoutMs);
+    if (poller_.woken()) {
+        wakeEvent_.reset();
     }
-    if (pollSet_[0].revents != 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+    bool statusReady = false;
+    for (std::size_t slot = statusBegin; slot < firstPlayerSlot; ++slot) {
+        statusReady |= poller_.readiness(slot).any();
     }
-    if (pollSet_[kStatusSlot].revents != 0 || pollSet_[kStatusSlot + 1].revents != 0) {
+    if (statusReady) {
         statusResponder_->answerWaiting(settings_.clock());
     }
-    if (pollSet_[1].revents != 0 && acceptStep()) {
+    if (listenSlot < statusBegin && poller_.readiness(listenSlot).any() && acceptStep()) {
         return;  // a pass that took a new player reads nothing
     }
-    readStep();
+    readStep(firstPlayerSlot);
 }
 
 bool ServerNetwork::acceptStep() {
@@ -112,7 +96,7 @@ bool ServerNetwork::acceptStep() {
     if (!socket.valid()) {
         const SocketError error = lastSocketError();
         if (error != SocketError::WouldBlock && error != SocketError::ConnectionAborted) {
-            acceptPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;
+            acceptPausedUntil_ = settings_.clock() + kAcceptPauseSeconds;
         }
         return false;
     }
@@ -154,41 +138,44 @@ void ServerNetwork::refuse(Refusal refusal, std::optional<Ipv4Address> address) 
                        " (further refusals of it are not logged for a minute)");
 }
 
-void ServerNetwork::readStep() {
+void ServerNetwork::readStep(std::size_t firstPlayerSlot) {
     bool drained = false;
-    for (std::size_t slot = kFirstPlayerSlot; slot < pollSet_.size(); ++slot) {
-        const short events = pollSet_[slot].revents;
-        drained |= (events & POLLOUT) != 0;
-        if ((events & ~POLLOUT) != 0) {
-            readPlayer(pollNumbers_[slot], pollSet_[slot].fd);
+    for (std::size_t i = 0; i < watchedPlayers_.size(); ++i) {
+        const Readiness ready = poller_.readiness(firstPlayerSlot + i);
+        drained |= ready.writable;
+        if (ready.readable || ready.failed) {
+            readPlayer(watchedPlayers_[i].number, watchedPlayers_[i].descriptor);
         }
     }
+    // All of the pass's packets at once: the worker then relays them in one batch.
+    state_.queue.pushAll(admitted_);
+    admitted_.clear();
     if (drained) {
         std::lock_guard lock(state_.playersMutex);
         state_.players.flushAll();  // a socket has room again: what waited for it goes on
     }
 }
 
-void ServerNetwork::readPlayer(std::uint8_t number, int fd) {
+void ServerNetwork::readPlayer(std::uint8_t number, int descriptor) {
     std::lock_guard lock(state_.playersMutex);
     const int index = state_.players.findPlayer(number);
     if (index < 0) {
         return;  // removed by the worker since the poll
     }
     PlayerEntry& entry = state_.players[static_cast<std::size_t>(index)];
-    if (entry.socket.fd() != fd || entry.connectionLost) {
+    if (entry.socket.fd() != descriptor || entry.connectionLost) {
         return;
     }
-    const ReadResult result = readAvailablePackets(entry.socket, entry.reader, readBuffer_);
+    const ReadResult result = readReadyPackets(entry.socket, entry.reader, readBuffer_);
     const double now = settings_.clock();
     while (std::optional<PacketRecord> record = readBuffer_.takeFront()) {
         if (!entry.connectionLost && admitPacket(static_cast<std::size_t>(index), *record, now)) {
-            state_.queue.push(*record);
+            admitted_.push_back(*record);
         }
     }
     if (result.status != StreamStatus::Open && !entry.connectionLost) {
         entry.connectionLost = true;
-        state_.queue.push(makeConnectionLostNote(entry.number));
+        admitted_.push_back(makeConnectionLostNote(entry.number));
     }
 }
 
@@ -226,7 +213,7 @@ bool ServerNetwork::admitPacket(std::size_t index, const PacketRecord& record, d
     ++state_.playersRemovedForFlooding;
     state_.log.logLine(players.describePlayer(index) + ": " + std::string(server_text::kRemovedOverBudget));
     entry.connectionLost = true;  // read no more; the worker announces its Leave and removes it
-    state_.queue.push(makeConnectionLostNote(entry.number));
+    admitted_.push_back(makeConnectionLostNote(entry.number));
     return false;
 }
 

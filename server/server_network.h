@@ -1,7 +1,6 @@
 // server_network.h -- the listening socket and the main thread's network pass: accept, greet, read.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -9,12 +8,13 @@
 #include "common/frame_timer.h"
 #include "common/packet_queue.h"
 #include "common/protocol.h"
+#include "platform/clock.h"
+#include "platform/poller.h"
 #include "platform/tcp_socket.h"
+#include "platform/wake_event.h"
 #include "server/connection_limits.h"
 #include "server/input_budget.h"
 #include "server/server_state.h"
-
-struct pollfd;
 
 namespace kestrane {
 
@@ -35,7 +35,7 @@ public:
         int playerSendBuffer = 0;  // kernel send buffer of each player socket in bytes; 0: the system's sizing
         ConnectionLimits connections;
         InputLimits input;
-        FrameTimer::Clock clock = secondsSinceStart;  // for the input budgets and the log's pace
+        GameClock clock = secondsSinceStart;  // for the input budgets, the log's pace and the accept pause
     };
 
     ServerNetwork(ServerState& state, Settings settings);
@@ -69,8 +69,8 @@ public:
 
 private:
     bool acceptStep();
-    void readStep();
-    void readPlayer(std::uint8_t number, int fd);
+    void readStep(std::size_t firstPlayerSlot);
+    void readPlayer(std::uint8_t number, int descriptor);
     // Whether a packet read from the player at `index` goes on to the worker.
     bool admitPacket(std::size_t index, const PacketRecord& record, double now);
     void refuse(Refusal refusal, std::optional<Ipv4Address> address);
@@ -79,13 +79,20 @@ private:
     TcpSocket listenSocket_;
     Settings settings_;
     RefusalLog refusalLog_;
-    int wakeFd_ = -1;
+    WakeEvent wakeEvent_;
     StatusResponder* statusResponder_ = nullptr;
-    std::chrono::steady_clock::time_point acceptPausedUntil_{};
-    // Scratch for one pass: the poll set, and the player number of each entry in it.
-    std::vector<pollfd> pollSet_;
-    std::vector<std::uint8_t> pollNumbers_;
-    PacketQueue readBuffer_;  // packets of one connection before the sender check
+    double acceptPausedUntil_ = 0;  // settings_.clock seconds
+    // Scratch for one pass: the watched sockets, and the player number and socket
+    // descriptor of each player watched (a newcomer given a removed player's number since
+    // has another socket).
+    Poller poller_;
+    struct Watched {
+        std::uint8_t number;
+        int descriptor;
+    };
+    std::vector<Watched> watchedPlayers_;
+    PacketQueue readBuffer_;              // packets of one connection before the sender check
+    std::vector<PacketRecord> admitted_;  // what one pass hands the worker, in order
 };
 
 }  // namespace kestrane

@@ -84,7 +84,13 @@ void StatusResponder::close() {
     discoverySocket_.close();
 }
 
-std::array<int, 2> StatusResponder::descriptors() const { return {gameSocket_.fd(), discoverySocket_.fd()}; }
+void StatusResponder::watch(Poller& poller) const {
+    for (const UdpSocket* socket : {&gameSocket_, &discoverySocket_}) {
+        if (socket->valid()) {
+            poller.add(*socket);
+        }
+    }
+}
 
 std::array<std::uint16_t, 2> StatusResponder::ports() const {
     const std::uint16_t game = gameSocket_.valid() ? gameSocket_.localPort() : 0;

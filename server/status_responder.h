@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/status_datagram.h"
+#include "platform/poller.h"
 #include "platform/udp_socket.h"
 #include "server/server_status.h"
 #include "server/token_bucket.h"
@@ -54,8 +55,8 @@ public:
     std::vector<std::string> open(std::uint16_t gamePort, std::uint16_t discoveryPort,
                                   std::optional<Ipv4Address> address = std::nullopt);
     void close();
-    // The sockets to wait on (-1 where none is open).
-    std::array<int, 2> descriptors() const;
+    // Adds the open sockets to `poller`, to be read when either is ready.
+    void watch(Poller& poller) const;
     // The UDP ports listened on (0 where none is open): the game port's, then the shared one.
     std::array<std::uint16_t, 2> ports() const;
 

@@ -82,26 +82,30 @@ ClientApp::~ClientApp() {
 }
 
 int ClientApp::run() {
+    loadSettings();
     if (const std::optional<int> ended = login()) {
         return *ended;
     }
+    saveSettings();  // the server and name that worked
     // The dialog has switched the socket to blocking mode for the handshake.
     if (!session_.joinGame()) {
         showMessageBox(kMessageCaption, kWrongServerText);
         session_.stopNetwork();
         return kExitFailed;
     }
-    window_.reset(createMainWindow(options_.windowed));
+    const bool windowed = startChoices(options_, settings_).windowed;
+    window_.reset(createMainWindow(windowed));
     if (!window_) {
         leaveAfterFailure();
         showMessageBox(kMessageCaption, kWindowCreationFailedText);
         return kExitFailed;
     }
+    media_.sound.setVolume(settings_.muted ? 0 : settings_.volume);
     media_.sound.init();  // without sound the game plays silently
     world_.emplace();  // with it the hidden chat box
     world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
-    const WindowMode mode = options_.windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
+    const WindowMode mode = windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
         leaveAfterFailure();
         showMessageBox(kMessageCaption, kDisplayCreationFailedText);
@@ -112,6 +116,7 @@ int ClientApp::run() {
     media_.input.create(window_.get());
     if (!script_) {
         media_.keyboard.create(window_.get(), media_.input);  // a script sets the key states itself
+        gamepads_.open();  // without pad support the keyboard alone plays
     }
     media_.loadArtwork();  // each missing file has said so and leaves its part undrawn
     world_->sprites = media_.spriteSizes();
@@ -128,11 +133,12 @@ std::optional<int> ClientApp::login() {
         showMessageBox(kMessageCaption, kProgramEndingText);
         return kExitFailed;
     }
-    if (options_.server) {
-        dialog.serverIp = *options_.server;
+    const StartChoices choices = startChoices(options_, settings_);
+    if (!choices.server.empty()) {
+        dialog.serverIp = choices.server;
     }
-    if (options_.name) {
-        dialog.playerName = *options_.name;
+    if (!choices.name.empty()) {
+        dialog.playerName = choices.name;
     }
     if (options_.connect) {
         return connectAtOnce(dialog);
@@ -150,6 +156,8 @@ std::optional<int> ClientApp::login() {
     window.close();
     switch (result) {
         case LoginResult::Connected:
+            settings_.server = dialog.serverIp;
+            settings_.name = dialog.playerName;
             return std::nullopt;
         case LoginResult::Exit:
             showMessageBox(kMessageCaption, kProgramEndingText);
@@ -170,6 +178,8 @@ std::optional<int> ClientApp::connectAtOnce(LoginDialog& dialog) {
         dialog.poll(kConnectPollMs);
     }
     if (dialog.outcome() == LoginDialog::Outcome::Connected) {
+        settings_.server = dialog.serverIp;
+        settings_.name = dialog.playerName;
         return std::nullopt;
     }
     // The name or the connection failed and has said why; with no dialog to retry in, end.
@@ -214,6 +224,7 @@ int ClientApp::shutDown() {
     session_.queue().setPushListener({});
     session_.queue().clear();
     clearWorld(*world_);
+    saveSettings();  // the volume and screen mode as the player left them
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
 
@@ -226,7 +237,7 @@ void ClientApp::waitOutLeaveGrace() {
         }
         session_.flushOutgoing();
         if (frameTimer_.due(kFrameSlot, framePeriod)) {
-            showFrame(*world_, media_);
+            drawAndShow();
         }
         const double untilFrame = std::min(end - now, static_cast<double>(framePeriod));
         SDL_WaitEventTimeout(nullptr, std::max(waitMilliseconds(untilFrame), 1));
@@ -285,7 +296,7 @@ void ClientApp::frameTick() {
     if (!world_->chatBox.chatActive()) {
         media_.keyboard.poll();  // while the box is open it has the keys
     }
-    kestrane::frameTick(*world_, media_.keyboard.keyState(), [this] { showFrame(*world_, media_); });
+    kestrane::frameTick(*world_, gameKeys(), [this] { drawAndShow(); });
     carryOut();
     followChatFocus();
     for (const std::string& file : scriptScreenshots_) {
@@ -302,6 +313,9 @@ std::uint32_t ClientApp::mainWindowId() const { return window_ ? SDL_GetWindowID
 void ClientApp::handleEvent(const SDL_Event& event) {
     if (event.type == wakeEventType_) {
         wakePending_ = false;  // the packets it announced are in the queue
+        return;
+    }
+    if (gamepads_.handleEvent(event)) {
         return;
     }
     switch (event.type) {
@@ -336,6 +350,10 @@ void ClientApp::handleKey(const SDL_KeyboardEvent& key) {
         quitRequested_ = true;
         return;
     }
+    if ((code == SDLK_F11 || (code == SDLK_RETURN && (key.keysym.mod & KMOD_ALT) != 0)) && key.repeat == 0) {
+        toggleFullScreen();  // also while chatting: Alt+Enter does not send the line
+        return;
+    }
     if (code == SDLK_F12 && key.repeat == 0) {
         const std::filesystem::path directory =
             options_.screenshotDir.empty() ? startDirectory_ : options_.screenshotDir;
@@ -343,6 +361,12 @@ void ClientApp::handleKey(const SDL_KeyboardEvent& key) {
         return;
     }
     if (!world_->chatBox.chatActive()) {
+        const int gameCode = keyCodeForScancode(key.keysym.scancode);
+        for (const KeyAction action : {KeyAction::Mute, KeyAction::Quieter, KeyAction::Louder}) {
+            if (gameCode != 0 && gameCode == settings_.key(action) && (key.repeat == 0 || action != KeyAction::Mute)) {
+                changeVolume(action);
+            }
+        }
         return;  // game keys are read from the keyboard state in the frame
     }
     if (const std::optional<ChatKey> chatKey = chatKeyFor(code)) {
@@ -386,6 +410,76 @@ void ClientApp::saveTimedScreenshot() {
     lastTimedScreenshot_ = at;
     const std::filesystem::path directory = options_.screenshotDir.empty() ? startDirectory_ : options_.screenshotDir;
     saveScreenshot((directory / timestampedPngName("kestrane")).string());
+}
+
+// --- Settings, volume, screen mode and the pads ---
+
+void ClientApp::loadSettings() {
+    settingsPath_ = settingsPath();
+    if (!settingsPath_) {
+        std::fprintf(stderr, "kestrane-client: neither XDG_CONFIG_HOME nor HOME is set; settings are not remembered\n");
+        return;
+    }
+    LoadedSettings loaded = readSettings(*settingsPath_);
+    if (!loaded.problem.empty()) {
+        std::fprintf(stderr, "kestrane-client: %s\n", loaded.problem.c_str());
+    }
+    settings_ = loaded.settings;
+    settingsMalformed_ = loaded.malformed;
+}
+
+void ClientApp::saveSettings() {
+    if (!settingsPath_) {
+        return;
+    }
+    std::string error;
+    if (!writeSettings(*settingsPath_, settings_, settingsMalformed_, error)) {
+        std::fprintf(stderr, "kestrane-client: settings not saved: %s\n", error.c_str());
+        settingsPath_.reset();  // said once; the game goes on without remembering
+        return;
+    }
+    settingsMalformed_ = false;
+}
+
+void ClientApp::changeVolume(KeyAction action) {
+    if (action == KeyAction::Mute) {
+        settings_.muted = !settings_.muted;
+    } else {
+        const int step = action == KeyAction::Louder ? kVolumeStep : -kVolumeStep;
+        settings_.volume = std::clamp(settings_.volume + step, 0, 100);
+        settings_.muted = false;
+    }
+    media_.sound.setVolume(settings_.muted ? 0 : settings_.volume);
+    volumeShownUntil_ = secondsSinceStart() + kVolumeShownSeconds;
+}
+
+void ClientApp::toggleFullScreen() {
+    if (!window_) {
+        return;
+    }
+    const bool fullScreen = (SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) == 0;
+    if (SDL_SetWindowFullscreen(window_.get(), fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        return;
+    }
+    if (!fullScreen) {
+        SDL_SetWindowSize(window_.get(), kScreenWidth, kScreenHeight);
+    }
+    settings_.fullScreen = fullScreen;
+}
+
+KeyState ClientApp::gameKeys() const {
+    // A script speaks the game's own key codes.
+    KeyState keys = script_ ? media_.keyboard.keyState() : bindKeys(media_.keyboard.keyState(), settings_.keys);
+    gamepads_.addTo(keys);
+    return keys;
+}
+
+void ClientApp::drawAndShow() {
+    drawWorld(*world_, media_);
+    if (secondsSinceStart() < volumeShownUntil_) {
+        drawVolume(media_, settings_.volume, settings_.muted);
+    }
+    media_.display.present();
 }
 
 // --- What an input script reaches ---

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "client/app/client_options.h"
+#include "client/app/client_settings.h"
+#include "client/app/gamepad.h"
 #include "client/app/input_script.h"
 #include "client/app/main_loop.h"
 #include "client/media/client_media.h"
@@ -32,6 +34,8 @@ inline constexpr std::string_view kDisplayCreationFailedText = "다이렉트 드
 // The pause between the Leave and closing the connection, so the server relays the
 // Leave to everyone before it sees the connection end.
 inline constexpr int kLeaveGraceMs = 2000;
+// How long the volume stays on screen after a volume key.
+inline constexpr double kVolumeShownSeconds = 1.5;
 
 // One run of the client. SDL's video must be started (startVideo) before run(). Everything
 // here runs on the main thread, except the session's receive thread, which touches only the
@@ -86,6 +90,15 @@ private:
     void handleKey(const SDL_KeyboardEvent& key);
     void followChatFocus();
     void saveTimedScreenshot();
+    // Reads the remembered settings (saying on stderr once when it cannot) and writes them.
+    void loadSettings();
+    void saveSettings();
+    // The volume keys: mute and unmute, or a step quieter or louder; shown for a moment.
+    void changeVolume(KeyAction action);
+    void toggleFullScreen();
+    // The game's key snapshot: the keyboard through the bindings, with every pad's keys.
+    KeyState gameKeys() const;
+    void drawAndShow();
     std::uint32_t mainWindowId() const;
 
     // ScriptHost
@@ -103,6 +116,11 @@ private:
     void reportError(const std::string& line) override;
 
     ClientOptions options_;
+    ClientSettings settings_;
+    std::optional<std::filesystem::path> settingsPath_;
+    bool settingsMalformed_ = false;  // the file is kept aside when it is written over
+    double volumeShownUntil_ = -1;    // seconds since start
+    Gamepads gamepads_;
     std::filesystem::path startDirectory_;
     std::optional<ScriptPlayer> script_;
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "client/world/key_snapshot.h"
 
@@ -20,6 +22,10 @@ inline constexpr std::int32_t kInputFail = static_cast<std::int32_t>(0x80004005u
 
 // The key code of an SDL scancode (an SDL_Scancode value), 0 for keys the game has no code for.
 int keyCodeForScancode(int scancode);
+// The name of a key code as players read it ("Space", "Left Alt", "F10"), empty for codes no
+// key has; and back, 0 for names no key of the game has (case is ignored).
+std::string keyName(int keyCode);
+int keyCodeForName(std::string_view name);
 // A snapshot from SDL's keyboard state array (indexed by scancode, non-zero = down).
 KeyState keyStateFromScancodes(std::span<const std::uint8_t> scancodeStates);
 

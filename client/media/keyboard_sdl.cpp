@@ -91,6 +91,20 @@ int keyCodeForScancode(int scancode) {
     return 0;
 }
 
+std::string keyName(int keyCode) {
+    for (const auto& [from, code] : kScancodeTable) {
+        if (code == keyCode) {
+            return SDL_GetScancodeName(from);
+        }
+    }
+    return {};
+}
+
+int keyCodeForName(std::string_view name) {
+    const SDL_Scancode scancode = SDL_GetScancodeFromName(std::string(name).c_str());
+    return scancode == SDL_SCANCODE_UNKNOWN ? 0 : keyCodeForScancode(scancode);
+}
+
 KeyState keyStateFromScancodes(std::span<const std::uint8_t> scancodeStates) {
     KeyState state{};
     for (const auto& [from, code] : kScancodeTable) {

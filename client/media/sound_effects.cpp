@@ -1,6 +1,8 @@
 // sound_effects.cpp -- SoundEffects: slots, counts and the listener, sounding through an output.
 #include "client/media/sound_effects.h"
 
+#include <algorithm>
+
 namespace kestrane {
 
 namespace {
@@ -28,6 +30,14 @@ void SoundEffects::initWithOutput(std::unique_ptr<SoundOutput> output, const std
         loadWave(directory / (std::to_string(slot + 1) + ".wav"), slot);
     }
     ready_ = output_ != nullptr;
+    setVolume(volume_);
+}
+
+void SoundEffects::setVolume(int percent) {
+    volume_ = std::clamp(percent, 0, 100);
+    if (output_ != nullptr) {
+        output_->setVolume(volume_);
+    }
 }
 
 bool SoundEffects::loadWave(const std::filesystem::path& path, int slot) {

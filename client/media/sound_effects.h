@@ -35,6 +35,8 @@ public:
     virtual bool play(int slot) = 0;
     virtual bool isPlaying(int slot) const = 0;
     virtual std::span<const std::uint8_t> samples(int slot) const = 0;
+    // Loudness of every slot, 0 (silent) to 100 (as recorded).
+    virtual void setVolume(int percent) = 0;
 };
 
 // Owns the audio device and one buffer per slot. Each slot is one voice: playing it again
@@ -62,6 +64,9 @@ public:
     bool loadWave(const std::filesystem::path& path, int slot);
     // Starts `slot` from its beginning, stopping it first if it is still playing.
     void play(int slot);
+    // Loudness of every slot from now on, 0 (silent) to 100 (as recorded); kept across init().
+    void setVolume(int percent);
+    int volume() const { return volume_; }
 
     bool ready() const { return ready_; }
     bool slotLoaded(int slot) const;
@@ -86,6 +91,7 @@ private:
     std::array<int, kSoundSlotCount> playCounts_{};
     std::array<int, kSoundSlotCount> restartCounts_{};
     std::function<void(int)> listener_;
+    int volume_ = 100;
 };
 
 }  // namespace kestrane

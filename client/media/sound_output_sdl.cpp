@@ -117,6 +117,12 @@ public:
         return chunk != nullptr ? std::span<const std::uint8_t>(chunk->samples) : std::span<const std::uint8_t>{};
     }
 
+    void setVolume(int percent) override {
+        for (int slot = 0; slot < kSoundSlotCount; ++slot) {
+            Mix_Volume(slot, percent * MIX_MAX_VOLUME / 100);
+        }
+    }
+
 private:
     MixerOutput() = default;
 

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "client/world/client_world.h"
+#include "client/world/score_board.h"
 #include "common/protocol.h"
 
 namespace kestrane {
@@ -182,17 +183,25 @@ void applyHit(ClientWorld& world, std::uint8_t victim, std::uint16_t bulletId) {
     }
     PlayerRecord& player = world.playerRecords[static_cast<std::size_t>(v)];
     const BulletRecord& bullet = world.bulletRecords[static_cast<std::size_t>(b)];
+    const std::uint8_t owner = bullet.owner;
+    const std::uint8_t kind = bullet.kind;
+    bool killed = false;
     if (player.energy != 0) {
-        const int energy = static_cast<int>(player.energy) - bulletDamage[bullet.kind == kShot ? 0 : 1];
+        const int energy = static_cast<int>(player.energy) - bulletDamage[kind == kShot ? 0 : 1];
         if (energy > 0) {
             player.energy = static_cast<std::uint8_t>(energy);
         } else {
             player.energy = 0;
             player.motion = kStanding;
+            killed = true;
         }
+        player.hitFlash = kHitFlashFrames;
         world.outbox.sounds.push_back(kSoundHit);
     }
     removeBulletRecordAt(world, static_cast<std::size_t>(b));
+    if (killed) {
+        creditKill(world, owner, victim, kind);
+    }
     if (player.energy == 0 && victim == world.localPlayerNumber()) {
         world.localDead = true;
         world.outbox.sounds.push_back(kSoundDown);

@@ -15,6 +15,7 @@ void clearWorld(ClientWorld& world) {
     clearBulletRecords(world);
     world.chatLines.clear();
     world.chatLineAge = 0;
+    world.killFeed.clear();
 }
 
 }  // namespace kestrane

@@ -11,6 +11,7 @@
 #include "client/world/chat_lines.h"
 #include "client/world/key_snapshot.h"
 #include "client/world/player_records.h"
+#include "client/world/score_board.h"
 #include "client/world/sprite_sizes.h"
 #include "client/world/world_outbox.h"
 #include "common/frame_timer.h"
@@ -67,19 +68,22 @@ struct ClientWorld {
     // Received chat lines, oldest first, and the frames the oldest has been shown.
     std::deque<ChatLine> chatLines;
     int chatLineAge = 0;
+    // The newest kills, oldest first (score_board.h).
+    std::deque<KillFeedLine> killFeed;
     FrameTimer caretTimer;  // slot kCaretSlot blinks the caret of the line being typed
     ChatBox chatBox;
 
     // What the frame being drawn shows besides the tables: the typed line (the box was open
-    // when the frame began), its caret, and the down picture.
+    // when the frame began), its caret, the down picture and the scoreboard (Tab held).
     struct FrameView {
         bool chatInput = false;
         bool caret = false;
         bool down = false;
+        bool scoreboard = false;
     } frameView;
 };
 
-// Empties the players, bullets and chat lines (the client's shutdown).
+// Empties the players, bullets, chat lines and kill feed (the client's shutdown).
 void clearWorld(ClientWorld& world);
 
 }  // namespace kestrane

@@ -113,10 +113,12 @@ void frameTick(ClientWorld& world, const KeyState& keys, const std::function<voi
         world.chatBox.setFocus();
     }
     world.frameView.down = world.localDead;
+    world.frameView.scoreboard = !world.frameView.chatInput && isKeyDown(world.keys, kKeyTab) != 0;
     if (draw) {
         draw();
     }
     ageChatLines(world);
+    ageKillFeed(world);
     if (world.localDead) {
         downedFrame(world);
         return;

@@ -20,7 +20,8 @@ inline constexpr int kMaxMinesInFlight = 5;
 // animate, old chat lines are trimmed; with the chat box open its text and caret are taken,
 // else `keys` becomes the snapshot the frame goes by (the box has the keys, so game keys keep
 // their last state); F1 opens the chat when no move key is held; `draw` draws and shows the
-// frame (world_drawing.h; may be empty); chat lines age; a player who is down can only
+// frame (world_drawing.h; may be empty), with the scoreboard while Tab is held; chat lines
+// and the kill feed age; a player who is down can only
 // respawn with F10; otherwise Space (shot) and left Alt (mine) within their limits, the turn
 // keys, and the move keys with a Stop one frame after they are released. Keys never change
 // the tables directly: they put messages into the outbox, and the world changes when the

@@ -9,6 +9,7 @@ namespace kestrane {
 
 // Key codes are keyboard scan codes (set 1, extended keys with bit 7 set).
 inline constexpr int kKeyEscape = 0x01;
+inline constexpr int kKeyTab = 0x0F;
 inline constexpr int kKeyEnter = 0x1C;
 inline constexpr int kKeyLeftAlt = 0x38;
 inline constexpr int kKeySpace = 0x39;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "client/world/client_world.h"
+#include "client/world/score_board.h"
 #include "common/protocol.h"
 
 namespace kestrane {
@@ -23,6 +24,7 @@ PlayerRecord makePlayerRecord(std::uint8_t number, const PlayerInfo& info) {
     record.y = static_cast<std::uint16_t>(info.y);
     record.animCounter = 0;
     record.speed = kPlayerSpeed;
+    record.kills = info.spare;  // what a player with a score of its own carries there
     return record;
 }
 
@@ -203,6 +205,9 @@ void stepPlayers(ClientWorld& world) {
 void animatePlayers(ClientWorld& world) {
     for (PlayerRecord& record : world.playerRecords) {
         record.animate();
+        if (record.hitFlash > 0) {
+            record.hitFlash -= 1;
+        }
     }
 }
 
@@ -211,7 +216,9 @@ void sendOwnState(ClientWorld& world) {
     if (own == nullptr) {
         return;
     }
-    world.outbox.packets.push_back(makePlayerInfoPacket(world.localPlayerNumber(), MsgType::PlayerState, own->info()));
+    PlayerInfo info = own->info();
+    info.spare = carriedKills(own->kills);
+    world.outbox.packets.push_back(makePlayerInfoPacket(world.localPlayerNumber(), MsgType::PlayerState, info));
 }
 
 }  // namespace kestrane

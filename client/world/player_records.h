@@ -71,6 +71,11 @@ struct PlayerRecord {
     std::uint8_t animCounter = 0;  // gates frame changes to every third call
     std::uint8_t speed = kPlayerSpeed;
     PixelBox hitBox{};  // kept for the local player only, set before each hit test
+    // The score as this client counted it from the Hits it applied; a player first met through
+    // its state or Join starts from the kills it carried in `spare`.
+    int kills = 0;
+    int deaths = 0;
+    std::uint8_t hitFlash = 0;  // drawn frames left of the flash after a hit
 
     // One tick of a moving player: the walk animation, then a step forward or backward.
     void step();
@@ -117,9 +122,10 @@ void stopPlayer(ClientWorld& world, std::uint8_t number);
 void setPlayerPosition(ClientWorld& world, std::uint8_t number, std::int16_t x, std::int16_t y);
 // A Tick: steps every player that moves and has energy, first to last.
 void stepPlayers(ClientWorld& world);
-// Once per drawn frame, before drawing: every player's animate().
+// Once per drawn frame, before drawing: every player's animate(), and hit flashes fade.
 void animatePlayers(ClientWorld& world);
-// Sends the local player's record as a PlayerState; nothing while it has no record.
+// Sends the local player's record as a PlayerState, its kill count in `spare`; nothing while
+// it has no record.
 void sendOwnState(ClientWorld& world);
 
 }  // namespace kestrane

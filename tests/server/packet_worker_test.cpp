@@ -44,26 +44,89 @@ protected:
     std::vector<TcpSocket> peers;
 };
 
-TEST(PacketWorkerTicks, NextTickIsMeasuredFromWhenThePreviousOneHadGoneOut) {
-    // A clock that moves on a little with every reading, as sending to many players takes time.
+TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheIntervalOnAnyConnection) {
+    // Sending to many players takes time: while the worker passes, the clock moves on by
+    // `cost` after every reading (two a player), several milliseconds a round in every other
+    // round and a tenth of that in the rest.
     double now = 100.0;
+    double cost = 0;
+    double passCost = 0;
     ServerState state;
-    PacketWorker worker{state, [&now] { return now += 0.0001; }};
-    auto pair = TcpSocket::pair();
-    ASSERT_TRUE(pair);
-    state.players.registerConnection(std::move((*pair)[0]));
+    PacketWorker worker{state, [&] {
+                            const double reading = now;
+                            now += cost;
+                            return reading;
+                        }};
+    std::vector<TcpSocket> peers;
+    for (int i = 0; i < 30; ++i) {
+        auto pair = TcpSocket::pair();
+        ASSERT_TRUE(pair);
+        (*pair)[0].setNonBlocking(true);
+        state.players.registerConnection(std::move((*pair)[0]));
+        peers.push_back(std::move((*pair)[1]));
+    }
+    std::vector<std::vector<double>> handedOver(peers.size());  // per connection
+    std::vector<std::size_t> ticksRead(peers.size(), 0);
+    auto pass = [&] {
+        cost = passCost;
+        worker.runPass();
+        cost = 0;
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            const double at = state.players[i].lastTickAt;
+            if (handedOver[i].empty() || handedOver[i].back() != at) {
+                handedOver[i].push_back(at);
+            }
+        }
+    };
+    auto readTicks = [&] {
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            PacketStreamReader reader;
+            PacketQueue queue;
+            readAvailablePackets(peers[i], reader, queue);
+            ticksRead[i] += queue.size();
+        }
+    };
+    // As the worker's thread does: sleep until due, waking a little late.
+    auto sleepUntilDue = [&] { now += worker.secondsUntilDue() + 0.0002; };
 
-    worker.runPass();  // the first Tick: decided, then sent, a few readings later
-    const double sentAt = now;
-    now = sentAt + 0.0499;  // more than 50 ms after the decision, not after the send
-    EXPECT_GT(worker.secondsUntilTick(), 0.0);
-    worker.runPass();
-    now = sentAt + 0.0505;
-    worker.runPass();
-    PacketStreamReader reader;
-    PacketQueue received;
-    readAvailablePackets((*pair)[1], reader, received);
-    EXPECT_EQ(received.size(), 2u);  // the first Tick and the one at 50.5 ms, none in between
+    for (int round = 0; round < 1000; ++round) {
+        passCost = round % 2 == 0 ? 0.0001 : 0.00001;
+        pass();
+        while (worker.secondsUntilDue() < worker.secondsUntilTick()) {
+            sleepUntilDue();  // a connection the last round reached late gets its Tick a little later
+            pass();
+        }
+        sleepUntilDue();
+        if (round % 100 == 99) {
+            readTicks();  // before the socket pairs' buffers fill
+        }
+    }
+    for (std::size_t i = 0; i < peers.size(); ++i) {
+        const std::vector<double>& times = handedOver[i];
+        ASSERT_EQ(times.size(), 1000u);
+        EXPECT_EQ(ticksRead[i], 1000u);
+        for (std::size_t k = 1; k < times.size(); ++k) {
+            ASSERT_GT(times[k] - times[k - 1], 0.05) << "connection " << i << ", Tick " << k;
+        }
+        // No drift by the time each round takes to send: only the wake-up's lateness.
+        EXPECT_LT((times.back() - times.front()) / 999.0, 0.0505);
+    }
+
+    // A stall of a second: one Tick at once, none made up, the next a full interval later.
+    passCost = 0;
+    now += 1.0;
+    const std::size_t before = ticksRead[0];
+    pass();
+    pass();
+    now += 0.02;
+    pass();
+    readTicks();
+    EXPECT_EQ(ticksRead[0], before + 1);
+    sleepUntilDue();
+    pass();
+    readTicks();
+    EXPECT_EQ(ticksRead[0], before + 2);
+    EXPECT_GT(handedOver[0].back() - handedOver[0][handedOver[0].size() - 2], 0.05);
 }
 
 TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {

@@ -43,7 +43,7 @@ TEST(ChatLines, ABurstIsTrimmedOneLinePerFrameAndDrawnSixteenPixelsApart) {
     EXPECT_EQ(drawn, (std::vector<int>{11, 10, 10}));
     EXPECT_EQ(client.log.texts[0].bytes, "line 2");
     EXPECT_EQ(client.log.texts[9].y, 50 + 16 * 9);
-    EXPECT_EQ(client.log.texts[9].colour, kBlack);
+    EXPECT_EQ(client.log.texts[9].colour, kChatColour);
 }
 
 TEST(ChatLines, TheOldestLineGoesAtTheEndOfItsHundredAndFirstDrawnFrame) {
