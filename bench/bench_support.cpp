@@ -41,7 +41,7 @@ double threadCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-bool ServerProcess::start(const std::string& program) {
+bool ServerProcess::start(const std::string& program, const std::vector<std::string>& extra) {
     logPath_ = std::filesystem::temp_directory_path() / ("kestrane-bench-" + std::to_string(getpid()) + ".log");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -53,6 +53,7 @@ bool ServerProcess::start(const std::string& program) {
     posix_spawnattr_setschedparam(&attributes, &priority);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
     std::vector<std::string> arguments{program, "--headless", "--port", "0", "--max-per-address", "0"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());

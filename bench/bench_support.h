@@ -28,8 +28,8 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
-    // Starts `program` and waits (at most 5 s) for the port it listens on.
-    bool start(const std::string& program);
+    // Starts `program` (with `extra` options) and waits (at most 5 s) for the port it listens on.
+    bool start(const std::string& program, const std::vector<std::string>& extra = {});
     // SIGTERM runs the server's Exit sequence; it is killed if it has not ended in 5 s.
     void stop();
     std::uint16_t port() const { return port_; }

@@ -213,11 +213,19 @@ struct LoadOptions {
     bool batch = true;
     std::uint64_t seed = 2024;
     std::filesystem::path dataDirectory;
+    // The server records the match (--record) into a temporary file, measured and removed.
+    bool record = false;
 };
 
 bool runLoad(int botCount, const LoadOptions& options) {
     ServerProcess server;
-    if (!server.start(options.serverProgram)) {
+    const std::filesystem::path recording =
+        std::filesystem::temp_directory_path() / ("kestrane-bench-" + std::to_string(getpid()) + ".krec");
+    std::vector<std::string> serverOptions;
+    if (options.record) {
+        serverOptions = {"--record", recording.string()};
+    }
+    if (!server.start(options.serverProgram, serverOptions)) {
         std::fprintf(stderr, "load_bench: could not start %s\n", options.serverProgram.c_str());
         return false;
     }
@@ -287,6 +295,8 @@ bool runLoad(int botCount, const LoadOptions& options) {
     observer.startCounting();
     const double serverCpuBefore = server.cpuSeconds();
     const double botsCpuBefore = processCpuSeconds(getpid());
+    std::error_code sizeError;
+    const auto recordedBefore = options.record ? std::filesystem::file_size(recording, sizeError) : 0;
     const Clock::time_point start = Clock::now();
 
     std::this_thread::sleep_for(options.measure);
@@ -319,7 +329,12 @@ bool runLoad(int botCount, const LoadOptions& options) {
     const auto shortGaps = std::count_if(gaps.begin(), gaps.end(), [](double gap) { return gap < 50.0; });
     std::printf("  tick interval:  min %.2f ms, mean %.3f ms, p99 %.2f ms, max %.2f ms (%zu intervals, %td under 50 ms)\n",
                 ticks.min, ticks.mean, ticks.p99, ticks.max, ticks.count, shortGaps);
-    std::printf("  server CPU:     %.1f %% of a core\n", serverCpu);
+    std::printf("  server CPU:     %.1f %% of a core%s\n", serverCpu, options.record ? ", recording the match" : "");
+    if (options.record) {
+        const auto recordedAfter = std::filesystem::file_size(recording, sizeError);
+        std::printf("  recording:      %.1f KiB/s written\n",
+                    static_cast<double>(recordedAfter - recordedBefore) / 1024.0 / seconds);
+    }
     std::printf("  relayed:        %.0f packets/s (%.0f deliveries/s to %d players; bots applied %.0f packets/s)\n",
                 relayedPerSecond, relayedPerSecond * (botCount + 1), botCount + 1,
                 static_cast<double>(after.applied - before.applied) / seconds);
@@ -340,6 +355,7 @@ bool runLoad(int botCount, const LoadOptions& options) {
     runner.leaveAll();
     observer.stop();
     server.stop();
+    std::filesystem::remove(recording, sizeError);
     return true;
 }
 
@@ -358,6 +374,8 @@ int main(int argc, char** argv) {
             options.measure = std::chrono::seconds(std::max(1, std::atoi(argv[i + 1])));
         } else if (option == "--batch") {
             options.batch = std::string_view(argv[i + 1]) == "on";
+        } else if (option == "--record") {
+            options.record = std::string_view(argv[i + 1]) == "on";
         } else if (option == "--threads") {
             options.threads = std::max(0, std::atoi(argv[i + 1]));
         } else if (option == "--bots") {  // e.g. "8,64,254"
@@ -367,7 +385,7 @@ int main(int argc, char** argv) {
                 counts.push_back(std::clamp(std::atoi(item.c_str()), 1, 254));
             }
         } else {
-            std::fprintf(stderr, "usage: load_bench [--bots 8,64,254] [--seconds S] [--threads N] [--batch on|off] [--server PATH]\n");
+            std::fprintf(stderr, "usage: load_bench [--bots 8,64,254] [--seconds S] [--threads N] [--batch on|off] [--record on|off] [--server PATH]\n");
             return 2;
         }
     }

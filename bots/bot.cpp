@@ -107,6 +107,7 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs) {
         return false;
     }
     world_.setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
+    recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     setPhase(BotPhase::Joining);
     // Packets wake the receive thread at once; the periodic look is only a fallback, and a
     // short one for hundreds of bots is thousands of idle wake-ups a second.
@@ -141,6 +142,7 @@ bool Bot::dispatchOne() {
         return false;
     }
     const double arrivedAt = arrivals_.takeFor(clock_());
+    recording_.writePacket(*record);
     applyPacket(world_, *record);
     sendOutbox();
     queue.popFront();
@@ -198,6 +200,7 @@ void Bot::observe(const PacketRecord& record, double arrivedAt) {
 void Bot::runFrame() {
     ++counters_.frames;
     const KeyState keys = brain_.think(world_);
+    recording_.writeFrame(keys);
     const bool wasDown = world_.localDead;
     frameTick(world_, keys);
     sendOutbox();
@@ -227,6 +230,7 @@ void Bot::leave() {
 
 void Bot::shutdown() {
     session_.stopNetwork();
+    recording_.close();
     if (phase_.load() != BotPhase::Idle) {
         setPhase(BotPhase::Gone);
     }

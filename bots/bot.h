@@ -18,6 +18,7 @@
 #include "client/net/client_session.h"
 #include "client/world/client_world.h"
 #include "common/frame_timer.h"
+#include "recording/recording_file.h"
 
 namespace kestrane {
 
@@ -83,6 +84,11 @@ public:
     // shot starts and what it hits. Nothing is drawn, so nothing else is needed. False (with
     // the loader's message shown) when either set is missing or damaged.
     bool loadArtwork(const std::filesystem::path& directory);
+    // Records from now on what the bot's world applies, and its frames, into `path`. Call
+    // before connecting. False with `error` set when the file cannot be written.
+    bool startRecording(const std::string& path, std::string& error) {
+        return recording_.open(path, RecordingSource::Bot, error);
+    }
     // Called on the receive thread after every packet queued (the runner wakes the bot's
     // driving thread with it). Set it before connecting.
     void setWakeListener(std::function<void()> listener) { wake_ = std::move(listener); }
@@ -158,6 +164,7 @@ private:
     std::function<void()> wake_;
     std::function<void()> statusListener_;
 
+    RecordingWriter recording_;
     ArrivalClock arrivals_;
     std::deque<double> sentAt_;  // own packets awaiting their echo, oldest first
     bool measuring_ = false;

@@ -46,7 +46,7 @@ ParsedBotArguments parseBotArguments(std::span<const std::string_view> arguments
             return result;
         }
         if (option != "--server" && option != "--count" && option != "--name" && option != "--seed" &&
-            option != "--duration" && option != "--threads") {
+            option != "--duration" && option != "--threads" && option != "--record-dir") {
             return failure("unknown option '" + std::string(option) + "'");
         }
         if (i + 1 >= arguments.size()) {
@@ -83,6 +83,11 @@ ParsedBotArguments parseBotArguments(std::span<const std::string_view> arguments
                 return failure("--duration wants a number of seconds (0 or more), not '" + std::string(value) + "'");
             }
             options.durationSeconds = *seconds;
+        } else if (option == "--record-dir") {
+            if (value.empty()) {
+                return failure("--record-dir wants a directory");
+            }
+            options.recordDirectory = std::string(value);
         } else {
             const std::optional<int> threads = parseNumber<int>(value);
             if (!threads || *threads < 1 || *threads > 64) {

@@ -18,11 +18,12 @@ struct BotProgramOptions {
     std::optional<std::uint64_t> seed;  // none: taken from the clock
     double durationSeconds = 0;         // 0: until SIGINT or SIGTERM
     int threads = 0;                    // 0: one per 64 bots
+    std::string recordDirectory;        // empty: no recordings
 };
 
 inline constexpr std::string_view kBotUsage =
     "Usage: kestrane-bots [--server HOST[:PORT]] [--count N] [--name PREFIX] [--seed S]\n"
-    "                     [--duration SECONDS] [--threads N] [--help] [--version]\n"
+    "                     [--duration SECONDS] [--threads N] [--record-dir DIR] [--help] [--version]\n"
     "\n"
     "Plays Kestrane with N computer players, all in this process. Each is the real game client\n"
     "without a window or sound: it walks, turns toward the nearest opponent, fires when lined up,\n"
@@ -35,6 +36,7 @@ inline constexpr std::string_view kBotUsage =
     "                        (default: taken from the clock and shown in the log)\n"
     "  --duration SECONDS    leave the game after this long (default: until Ctrl+C or SIGTERM)\n"
     "  --threads N           threads that drive the bots, 1 to 64 (default: one per 64 bots)\n"
+    "  --record-dir DIR      record each bot's game into DIR/botN.krec (N from 1; see kestrane-demo)\n"
     "  --help                show this text\n"
     "  --version             show the version\n"
     "\n"

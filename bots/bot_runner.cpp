@@ -180,6 +180,23 @@ bool BotRunner::loadArtwork() {
     return true;
 }
 
+bool BotRunner::startRecordings() {
+    if (options_.recordDirectory.empty()) {
+        return true;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options_.recordDirectory, error);
+    for (auto& bot : bots_) {
+        const std::filesystem::path path = options_.recordDirectory / ("bot" + std::to_string(bot->index() + 1) + ".krec");
+        std::string problem;
+        if (!bot->startRecording(path.string(), problem)) {
+            log_.line(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
 int BotRunner::joinAll(const std::function<bool()>& keepGoing) {
     int joined = 0;
     for (std::size_t i = 0; i < bots_.size(); ++i) {

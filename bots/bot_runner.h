@@ -27,6 +27,7 @@ struct BotRunnerOptions {
     std::filesystem::path dataDirectory;  // where the sprite sets are; empty: the working directory
     std::chrono::milliseconds stepTimeout{10000};  // connect, welcome, and each join's Resume
     GameClock clock = secondsSinceStart;  // paces every bot's frames and times their echoes
+    std::filesystem::path recordDirectory;  // each bot records into botN.krec here; empty: none
 };
 
 // The name of bot `number` (from 1): the code page 949 prefix, cut so that prefix and number
@@ -46,6 +47,9 @@ public:
 
     // Loads every bot's sprite sets. False when they cannot be read (the loader has shown why).
     bool loadArtwork();
+    // Opens each bot's recording in options.recordDirectory (made when missing). False, with a
+    // log line, when one cannot be written. Nothing to do without a directory.
+    bool startRecordings();
     // Connects and joins the bots one at a time, each next one once the join before is through
     // (every world it stopped runs again after the Resume), or after stepTimeout with a log
     // line. `keepGoing` is asked before each bot; false stops joining. Returns how many bots

@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
     runnerOptions.seed = options.seed.value_or(static_cast<std::uint64_t>(std::time(nullptr)));
     runnerOptions.threads = options.threads;
     runnerOptions.dataDirectory = data.directory;
+    runnerOptions.recordDirectory = options.recordDirectory;
     BotRunner runner(runnerOptions, log);
     log.line("kestrane-bots: " + std::to_string(options.count) + " bots for " + options.server + ", seed " +
              std::to_string(runnerOptions.seed) + ", " + std::to_string(runner.threadCount()) +
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
     if (spritesMissing || !runner.loadArtwork()) {
         log.line("kestrane-bots: cannot read the sprite files (Player.spr, bullet.Spr): " +
                  (data.problem.empty() ? "they are damaged in " + data.directory.string() : data.problem));
+        return 1;
+    }
+    if (!runner.startRecordings()) {
         return 1;
     }
 

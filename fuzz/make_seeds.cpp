@@ -3,7 +3,7 @@
 //
 // Usage: kestrane-fuzz-seeds OUT_DIR [DATA_DIR]
 // Writes OUT_DIR/<target>/<name> for the targets stream_reader, sprite_set, wav, dispatcher,
-// server and status_datagram.
+// server, status_datagram and recording.
 // DATA_DIR, when given, is where the build put the game's data files; its small sprite set
 // and sounds are taken as seeds too.
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include "common/player_info.h"
 #include "common/protocol.h"
 #include "common/status_datagram.h"
+#include "recording/recording_file.h"
 #include "tests/media/test_files.h"
 
 namespace {
@@ -265,6 +266,44 @@ void statusSeeds(SeedWriter& out) {
     out.write("status_datagram", "answer-truncated", Bytes(listed.begin(), listed.end() - 3));
 }
 
+// Recordings: a closed one with every kind of event, the same without its end mark and cut
+// inside its block, and one of another version.
+void recordingSeeds(SeedWriter& out) {
+    KeyState keys{};
+    setKeyDown(keys, kKeyUp, true);
+    setKeyDown(keys, kKeySpace, true);
+    const std::vector<RecordingEvent> events = {
+        RecordingEvent::makeLocalPlayer(0, 2, makeNameField("two")),
+        RecordingEvent::makePacket(1, info(1, MsgType::Join, 200, 200, 2, "one")),
+        RecordingEvent::makePacket(2, info(2, MsgType::Join, 300, 300, 0, "two")),
+        RecordingEvent::makePacket(3, makePacket(0, MsgType::Resume)),
+        RecordingEvent::makeFrame(30, keys),
+        RecordingEvent::makePacket(40, makeSteerPacket(1, SteerCode::Forward)),
+        RecordingEvent::makePacket(41, makeFirePacket(1, 5, 250, 200, kShot, 2)),
+        RecordingEvent::makePacket(50, makePacket(0, MsgType::Tick)),
+        RecordingEvent::makePacket(60, makeHitPacket(2, 5)),
+        RecordingEvent::makeFrame(63, KeyState{}),
+        RecordingEvent::makePacket(100, makePacket(0, MsgType::Tick)),
+    };
+    const RecordingHeader header{RecordingSource::Client, "0.1.0", 1'796'000'000'000};
+    // Byte 0 even: a whole file follows; odd: one block's body (here: the events, and the end mark).
+    const auto file = [](std::uint8_t choice, const Bytes& bytes) {
+        Bytes input = {choice};
+        input.insert(input.end(), bytes.begin(), bytes.end());
+        return input;
+    };
+    const Bytes closed = encodeRecording(header, events);
+    out.write("recording", "closed", file(0, closed));
+    const Bytes open = encodeRecording(header, events, false);
+    out.write("recording", "not-closed", file(0, open));
+    out.write("recording", "cut", file(0, Bytes(open.begin(), open.end() - 7)));
+    Bytes other = encodeRecording({RecordingSource::Server, "0.1.0", 0}, events);
+    other[8] = 2;
+    out.write("recording", "another-version", file(0, other));
+    const std::size_t headerSize = encodeRecording(header, {}, false).size();
+    out.write("recording", "events", file(1, Bytes(closed.begin() + static_cast<std::ptrdiff_t>(headerSize) + 8, closed.end())));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -280,6 +319,7 @@ int main(int argc, char** argv) {
     dispatcherSeeds(out);
     serverSeeds(out);
     statusSeeds(out);
+    recordingSeeds(out);
     std::printf("kestrane-fuzz-seeds: wrote %d seeds under %s\n", out.written(), argv[1]);
     return 0;
 }

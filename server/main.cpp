@@ -16,6 +16,7 @@
 #include "kestrane_version.h"
 #include "platform/sdl_message_box.h"
 #include "platform/timestamped_output.h"
+#include "recording/recording_file.h"
 #include "server/server.h"
 #include "common/server_address.h"
 #include "server/server_console.h"
@@ -27,7 +28,7 @@ using namespace kestrane;
 
 constexpr std::string_view kUsage =
     "Usage: kestrane-server [--headless] [--port N] [--max-players N] [--max-per-address N]\n"
-    "                       [--name NAME] [--screenshot FILE] [--help] [--version]\n"
+    "                       [--name NAME] [--record FILE] [--screenshot FILE] [--help] [--version]\n"
     "       kestrane-server --query HOST[:PORT] [--players]\n"
     "\n"
     "Runs the Kestrane game server: gives each player a number, relays every message to all\n"
@@ -43,6 +44,8 @@ constexpr std::string_view kUsage =
     "                     connections held at once from one IPv4 address (default 16; 0: no\n"
     "                     limit); raise it when many players share one address (bots, NAT)\n"
     "  --name NAME        the name LAN players see (default: this machine's name)\n"
+    "  --record FILE      record the whole match as it is relayed, from the start, into FILE\n"
+    "                     (watch it with kestrane-client --play FILE; see kestrane-demo)\n"
     "  --query HOST[:PORT]  ask the server there how it is, without joining: prints one line\n"
     "                     (name, players/limit, address:port, version, round trip; tab-separated)\n"
     "                     and exits 0, or exits 1 when no answer comes within a second\n"
@@ -57,6 +60,7 @@ struct Options {
     std::string name;
     ConnectionLimits connections;
     std::string screenshot;
+    std::string record;
     std::optional<std::string> query;
     bool players = false;
 };
@@ -122,6 +126,8 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             options.query = argv[++i];
         } else if (argument == "--players") {
             options.players = true;
+        } else if (argument == "--record" && hasValue) {
+            options.record = argv[++i];
         } else if (argument == "--screenshot" && hasValue) {
             options.screenshot = argv[++i];
         } else {
@@ -237,6 +243,16 @@ int main(int argc, char** argv) {
     serverOptions.port = options.port;
     serverOptions.name = options.name;
     serverOptions.connections = options.connections;
+    // Opened before the server and closed after it, so the recording holds the whole run.
+    RecordingWriter recording;
+    if (!options.record.empty()) {
+        std::string error;
+        if (!recording.open(options.record, RecordingSource::Server, error)) {
+            std::fprintf(stderr, "kestrane-server: %s\n", error.c_str());
+            return 1;
+        }
+        serverOptions.recording = &recording;
+    }
     Server server(serverOptions);
     installSignalHandlers(server);
 

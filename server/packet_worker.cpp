@@ -80,6 +80,8 @@ bool PacketWorker::runPass() {
         for (PlayerEntry& entry : state_.players) {
             entry.tickOwed = true;
         }
+        // The recording keeps one Tick per round, where the round began.
+        state_.players.recordBroadcast(makePacket(0, MsgType::Tick));
         sendOwedTicks();
         state_.players.logPacedSummaries(start);
     } else if (start >= owedTickAt_) {
@@ -190,6 +192,7 @@ void PacketWorker::relayPacket(const PacketRecord& record) {
     for (std::size_t index = 0; index < players.size(); ++index) {
         players.queueRelay(index, bytes);
     }
+    players.recordBroadcast(record);
 }
 
 void PacketWorker::readyCheck() {
@@ -206,6 +209,8 @@ void PacketWorker::sendResume() {
     for (std::size_t i = 0; i < players.size(); ++i) {
         players.queueHeader(i, players[i].number, MsgType::Resume);
     }
+    // Each player's Resume carries its own number; the recording keeps one from the server.
+    players.recordBroadcast(makePacket(0, MsgType::Resume));
     readyCount_ = 0;
     resumeDeadline_ = std::numeric_limits<double>::infinity();
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "recording/recording_file.h"
 #include "server/server_texts.h"
 
 namespace kestrane {
@@ -158,6 +159,13 @@ void PlayerTable::queueHeader(std::size_t index, std::uint8_t sender, MsgType ty
 void PlayerTable::broadcastHeader(std::uint8_t sender, MsgType type) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         queueHeader(i, sender, type);
+    }
+    recordBroadcast(makePacket(sender, type));
+}
+
+void PlayerTable::recordBroadcast(const PacketRecord& record) {
+    if (recording_ != nullptr) {
+        recording_->writePacket(record);
     }
 }
 

@@ -67,6 +67,8 @@ enum class SendResult {
 // out to everyone (see flushAll), so no client can take the newcomer for the former holder.
 // Not thread-safe: the server guards its table with ServerState::playersMutex, and every
 // call below is made holding it. No index or reference is kept across calls.
+class RecordingWriter;
+
 class PlayerTable {
 public:
     static constexpr std::uint8_t kLastNumber = 255;
@@ -123,8 +125,13 @@ public:
     void queueRelay(std::size_t index, std::span<const std::uint8_t> bytes);
     // Queues the header-only packet (0xAA, sender, type, 0) for the player at `index`.
     void queueHeader(std::size_t index, std::uint8_t sender, MsgType type);
-    // Queues the header-only packet for every player, in table order.
+    // Queues the header-only packet for every player, in table order, and records it.
     void broadcastHeader(std::uint8_t sender, MsgType type);
+    // The match recording (--record) that every packet sent to all players goes into as well,
+    // once; null: none. The writer belongs to the program and outlives the table's use.
+    void setRecording(RecordingWriter* recording) { recording_ = recording; }
+    // Adds a packet that went to every player to the recording, if there is one.
+    void recordBroadcast(const PacketRecord& record);
     // Sends each player as much of its backlog as its socket takes, without waiting; the
     // rest waits, in order, for the next flush. A player whose connection is broken, or whose
     // backlog has grown beyond backlogBound, is gone: a Leave for it is queued for everyone,
@@ -144,6 +151,7 @@ public:
     SendResult sendTo(std::size_t index, std::span<const std::uint8_t> bytes);
 
 private:
+    RecordingWriter* recording_ = nullptr;
     void showPlayerList();
     // The summary lines of the player at `index`: invalid packets and dropped ones (0: none).
     void logSummaries(std::size_t index, std::uint64_t invalid, std::uint64_t dropped);

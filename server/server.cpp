@@ -55,6 +55,7 @@ Server::Server(ServerOptions options)
       network_(state_, networkSettings(options_)) {
     state_.status.setServerName(serverName(options_.name));
     std::lock_guard lock(state_.playersMutex);
+    state_.players.setRecording(options_.recording);
     state_.players.setBacklogBound(options_.playerBacklogBound > 0 ? options_.playerBacklogBound
                                                                    : backlogBoundFor(options_));
 }

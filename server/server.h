@@ -18,6 +18,8 @@
 
 namespace kestrane {
 
+class RecordingWriter;
+
 struct ServerOptions {
     std::uint16_t port = kDefaultServerPort;  // 0 picks a free port (tests, benchmarks)
     std::optional<Ipv4Address> bindAddress;   // default: every local address
@@ -37,6 +39,9 @@ struct ServerOptions {
     // The operator's limits (--max-players, --max-per-address) and every player's input budget.
     ConnectionLimits connections;
     InputLimits input;
+    // Where everything sent to every player is recorded as well (--record); null: nowhere.
+    // Owned by the caller and kept open until the server is destroyed.
+    RecordingWriter* recording = nullptr;
 };
 
 // Bytes a player's backlog may hold before the player is removed: about a second of what a

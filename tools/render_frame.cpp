@@ -1,7 +1,8 @@
 // kestrane-render-frame -- one game frame drawn by the real world code (players, bullets, chat,
 // the typed line with its caret) into an offscreen display, saved as PNG.
-//   kestrane-render-frame [--data DIR] [--down] [--time FRAMES] OUT.png
-// --down renders the frame a player sees while down, with the centre picture; --time then
+//   kestrane-render-frame [--data DIR] [--down] [--scores] [--volume PERCENT] [--time FRAMES] OUT.png
+// --down renders the frame a player sees while down, with the centre picture; --scores with
+// Tab held (the scoreboard); --volume with the volume shown as after a volume key; --time then
 // runs that many more frames of the scene and prints the average time one frame takes.
 #include <chrono>
 #include <cstdio>
@@ -62,6 +63,13 @@ void buildScene(ClientWorld& world, bool localDown) {
         chat(2, "[NorthEast] mines on the left side, watch out"),
         chat(5, "[구석에서] 안녕하세요! 한판 해요"),
         chat(kLocalNumber, "[플레이어] ㅋㅋㅋ 좋아요"),
+        // Two kills for the feed and the scoreboard: a shot and a mine.
+        makePacket(6, MsgType::PlayerState, player(560, 330, 6, "Joon", 5).encode()),
+        fire(kLocalNumber, 6, 560, 330, kShot, 2),
+        makePacket(6, MsgType::Hit, std::array<std::uint8_t, 2>{6, 0}),
+        makePacket(7, MsgType::PlayerState, player(120, 250, 2, "Mina", 10).encode()),
+        fire(5, 7, 120, 250, kMine, 3),
+        makePacket(7, MsgType::Hit, std::array<std::uint8_t, 2>{7, 0}),
     };
     for (const PacketRecord& packet : packets) {
         applyPacket(world, packet);
@@ -69,6 +77,9 @@ void buildScene(ClientWorld& world, bool localDown) {
     for (int tick = 0; tick < 6; ++tick) {
         applyPacket(world, makePacket(0, MsgType::Tick));
     }
+    // Kim was just hit: it still flashes in the last frame drawn.
+    applyPacket(world, fire(2, 8, 160, 380, kShot, 5));
+    applyPacket(world, makePacket(3, MsgType::Hit, std::array<std::uint8_t, 2>{8, 0}));
     world.outbox.clear();
     if (localDown) {
         world.localDead = true;
@@ -91,7 +102,8 @@ void timeFrames(ClientWorld& world, ClientMedia& media, double& now, int frames)
     std::printf("%d frames: %.1f us per frame (the frame period is 33333 us)\n", frames, spent.count() / frames);
 }
 
-int run(const std::filesystem::path& data, bool localDown, int timedFrames, const std::string& out) {
+int run(const std::filesystem::path& data, bool localDown, bool scores, int volume, int timedFrames,
+        const std::string& out) {
     ClientMedia media;
     if (!media.display.initOffscreen()) {
         std::fprintf(stderr, "render-frame: no offscreen display\n");
@@ -105,10 +117,21 @@ int run(const std::filesystem::path& data, bool localDown, int timedFrames, cons
     world.setLocalPlayer(kLocalNumber, makeNameField(utf8ToCp949("플레이어")));
     world.sprites = media.spriteSizes();
     buildScene(world, localDown);
+    if (scores) {
+        world.chatBox.keyDown(ChatKey::Escape);  // Tab does nothing while the chat line has the keys
+    }
     // No server: what the world would send goes nowhere.
-    for (int frame = 0; frame < 8; ++frame) {
+    KeyState keys{};
+    setKeyDown(keys, kKeyTab, scores);
+    for (int frame = 0; frame < kHitFlashFrames - 1; ++frame) {
         now += 0.2;
-        frameTick(world, KeyState{}, [&] { showFrame(world, media); });
+        frameTick(world, keys, [&] {
+            drawWorld(world, media);
+            if (volume >= 0) {
+                drawVolume(media, volume, false);
+            }
+            media.display.present();
+        });
         world.outbox.clear();
     }
     if (!media.display.saveScreenshot(out)) {
@@ -129,6 +152,8 @@ int run(const std::filesystem::path& data, bool localDown, int timedFrames, cons
 int main(int argc, char** argv) {
     std::filesystem::path data;
     bool localDown = false;
+    bool scores = false;
+    int volume = -1;
     int timedFrames = 0;
     std::string out;
     for (int i = 1; i < argc; ++i) {
@@ -139,6 +164,10 @@ int main(int argc, char** argv) {
             timedFrames = std::atoi(argv[++i]);
         } else if (arg == "--down") {
             localDown = true;
+        } else if (arg == "--scores") {
+            scores = true;
+        } else if (arg == "--volume" && i + 1 < argc) {
+            volume = std::atoi(argv[++i]);
         } else if (out.empty() && !arg.starts_with("--")) {
             out = arg;
         } else {
@@ -147,8 +176,10 @@ int main(int argc, char** argv) {
         }
     }
     if (out.empty()) {
-        std::fprintf(stderr, "usage: kestrane-render-frame [--data DIR] [--down] [--time FRAMES] OUT.png\n");
+        std::fprintf(stderr,
+                     "usage: kestrane-render-frame [--data DIR] [--down] [--scores] [--volume PERCENT] [--time FRAMES] "
+                     "OUT.png\n");
         return 2;
     }
-    return kestrane::run(data, localDown, timedFrames, out);
+    return kestrane::run(data, localDown, scores, volume, timedFrames, out);
 }

@@ -50,6 +50,10 @@ SDL_Keycode keycodeFor(ScriptKey key) {
         case ScriptKey::Right: return SDLK_RIGHT;
         case ScriptKey::Home: return SDLK_HOME;
         case ScriptKey::End: return SDLK_END;
+        case ScriptKey::F5: return SDLK_F5;
+        case ScriptKey::F6: return SDLK_F6;
+        case ScriptKey::F7: return SDLK_F7;
+        case ScriptKey::F11: return SDLK_F11;
         case ScriptKey::F12: return SDLK_F12;
     }
     return SDLK_UNKNOWN;
@@ -86,6 +90,13 @@ ClientApp::~ClientApp() {
 
 int ClientApp::run() {
     loadSettings();
+    if (!options_.record.empty()) {
+        std::string error;
+        if (!recording_.open((startDirectory_ / options_.record).string(), RecordingSource::Client, error)) {
+            std::fprintf(stderr, "kestrane-client: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
     if (const std::optional<int> ended = login()) {
         return *ended;
     }
@@ -107,6 +118,7 @@ int ClientApp::run() {
     media_.sound.init();  // without sound the game plays silently
     world_.emplace(clock_);  // with it the hidden chat box
     world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
+    recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
     const WindowMode mode = windowed ? WindowMode::Windowed : WindowMode::FullScreenDesktop;
     if (!media_.display.init(window_.get(), kScreenWidth, kScreenHeight, kScreenBitsPerPixel, mode)) {
@@ -228,6 +240,7 @@ int ClientApp::shutDown() {
     session_.queue().clear();
     clearWorld(*world_);
     saveSettings();  // the volume and screen mode as the player left them
+    recording_.close();
     return script_ && script_->failed() ? kExitScriptFailed : kExitOk;
 }
 
@@ -266,6 +279,9 @@ void ClientApp::waitForEvent(int timeoutMs) {
 }
 
 void ClientApp::dispatchNextPacket() {
+    if (const std::optional<PacketRecord> record = session_.queue().front()) {
+        recording_.writePacket(*record);
+    }
     kestrane::dispatchNextPacket(*world_, session_.queue());
     carryOut();
 }
@@ -299,7 +315,9 @@ void ClientApp::frameTick() {
     if (!world_->chatBox.chatActive()) {
         media_.keyboard.poll();  // while the box is open it has the keys
     }
-    kestrane::frameTick(*world_, gameKeys(), [this] { drawAndShow(); });
+    const KeyState keys = gameKeys();
+    recording_.writeFrame(keys);
+    kestrane::frameTick(*world_, keys, [this] { drawAndShow(); });
     carryOut();
     followChatFocus();
     for (const std::string& file : scriptScreenshots_) {

@@ -19,6 +19,7 @@
 #include "client/world/client_world.h"
 #include "common/frame_timer.h"
 #include "platform/clock.h"
+#include "recording/recording_file.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -132,6 +133,7 @@ private:
     ClientSession session_;
     ClientMedia media_;
     std::optional<ClientWorld> world_;
+    RecordingWriter recording_;  // --record: what the world applies, and its frames
 
     FrameTimer frameTimer_;
     double lastFrameAt_ = 0;

@@ -39,7 +39,8 @@ ParsedCommandLine parseClientOptions(std::span<const std::string_view> arguments
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         const bool takesValue = argument == "--server" || argument == "--name" || argument == "--screenshot-dir" ||
-                                argument == "--screenshot-every" || argument == "--script";
+                                argument == "--screenshot-every" || argument == "--script" ||
+                                argument == "--record" || argument == "--play";
         if (takesValue && i + 1 >= arguments.size()) {
             return usageError(std::string(argument) + " wants a value");
         }
@@ -71,9 +72,16 @@ ParsedCommandLine parseClientOptions(std::span<const std::string_view> arguments
             options.screenshotEvery = *seconds;
         } else if (argument == "--script") {
             options.script = std::string(arguments[++i]);
+        } else if (argument == "--record") {
+            options.record = std::string(arguments[++i]);
+        } else if (argument == "--play") {
+            options.play = std::string(arguments[++i]);
         } else {
             return usageError("unknown option '" + std::string(argument) + "'");
         }
+    }
+    if (!options.play.empty() && (options.connect || !options.script.empty() || !options.record.empty())) {
+        return usageError("--play watches a recording: it goes without --connect, --script and --record");
     }
     if (options.connect && (!options.server || !options.name)) {
         return usageError("--connect needs both --server and --name");

@@ -19,7 +19,8 @@ inline constexpr int kExitScriptFailed = 4; // an input script gave up waiting
 inline constexpr std::string_view kClientUsage =
     "Usage: kestrane-client [--server HOST[:PORT]] [--name NAME] [--connect] [--windowed]\n"
     "                       [--screenshot-dir DIR] [--screenshot-every SECONDS] [--script FILE]\n"
-    "                       [--help] [--version]\n"
+    "                       [--record FILE] [--help] [--version]\n"
+    "       kestrane-client --play FILE [--windowed] [--screenshot-dir DIR] [--screenshot-every SECONDS]\n"
     "\n"
     "Plays Kestrane: asks for the server and your player name, then shows the arena full screen.\n"
     "\n"
@@ -31,12 +32,20 @@ inline constexpr std::string_view kClientUsage =
     "  --screenshot-every SECONDS  also save a screenshot of the game screen that often\n"
     "  --script FILE               play keyboard input from FILE instead of the keyboard\n"
     "                              (for automated tests and demos; see client/app/input_script.h)\n"
+    "  --record FILE               record the game as this client sees it into FILE\n"
+    "  --play FILE                 watch a recording (of a client, bot or server) instead of\n"
+    "                              playing: Space pauses, + and - change the speed (1/4 to 8x),\n"
+    "                              Right skips 10 seconds, F12 saves a screenshot, Escape ends\n"
     "  --help                      show this text\n"
     "  --version                   show the version\n"
     "\n"
     "Keys: arrows walk and turn, Space shoots, left Alt lays a mine, F1 opens the chat (Enter\n"
-    "sends, Escape drops), F10 stands up again after a knock-down, F12 saves a screenshot,\n"
-    "Alt+F4 leaves the game.\n";
+    "sends, Escape drops), F10 stands up again after a knock-down, Tab shows the scores, F5\n"
+    "mutes, F6 and F7 change the volume, F11 or Alt+Enter switch full screen, F12 saves a\n"
+    "screenshot, Alt+F4 leaves the game. A game controller plays too.\n"
+    "\n"
+    "Settings (last server and name, volume, screen, keys) are kept in\n"
+    "$XDG_CONFIG_HOME/kestrane/client.ini (~/.config/kestrane/client.ini).\n";
 
 struct ClientOptions {
     std::optional<std::string> server;  // as typed: HOST or HOST:PORT
@@ -46,6 +55,8 @@ struct ClientOptions {
     std::filesystem::path screenshotDir;  // empty: the directory the client was started in
     double screenshotEvery = 0;           // seconds; 0: only on F12
     std::filesystem::path script;         // empty: the real keyboard
+    std::filesystem::path record;         // empty: no recording
+    std::filesystem::path play;           // a recording to watch instead of playing; empty: play
 };
 
 // What the command line asks for: run with `options`, or end at once with `exitStatus`

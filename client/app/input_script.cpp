@@ -10,13 +10,14 @@ namespace {
 
 constexpr std::pair<std::string_view, int> kHoldKeys[] = {
     {"up", kKeyUp},       {"down", kKeyDown}, {"left", kKeyLeft}, {"right", kKeyRight},
-    {"space", kKeySpace}, {"lalt", kKeyLeftAlt}, {"f1", kKeyF1},  {"f10", kKeyF10},
+    {"space", kKeySpace}, {"lalt", kKeyLeftAlt}, {"f1", kKeyF1},  {"f10", kKeyF10}, {"tab", kKeyTab},
 };
 
 constexpr std::pair<std::string_view, ScriptKey> kPressKeys[] = {
     {"enter", ScriptKey::Enter}, {"escape", ScriptKey::Escape}, {"backspace", ScriptKey::Backspace},
     {"delete", ScriptKey::Delete}, {"left", ScriptKey::Left},    {"right", ScriptKey::Right},
-    {"home", ScriptKey::Home},   {"end", ScriptKey::End},       {"f12", ScriptKey::F12},
+    {"home", ScriptKey::Home},   {"end", ScriptKey::End},       {"f5", ScriptKey::F5}, {"f6", ScriptKey::F6}, {"f7", ScriptKey::F7}, {"f11", ScriptKey::F11},
+    {"f12", ScriptKey::F12},
 };
 
 std::string_view trim(std::string_view text) {

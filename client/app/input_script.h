@@ -8,10 +8,11 @@
 //                     "script: chat TEXT"
 //   wait-frames N     let N frames pass before the next command
 //   hold KEY...       from this frame on exactly these game keys are down (none: all up);
-//                     keys: up down left right space lalt f1 f10
+//                     keys: up down left right space lalt f1 f10 tab
 //   type TEXT         type TEXT (UTF-8) as text input, e.g. into the open chat box
 //   key KEY           press and release one key as a window event;
-//                     keys: enter escape backspace delete left right home end f12
+//                     keys: enter escape backspace delete left right home end f5 f6 f7
+//                     f11 f12
 //   screenshot FILE   save the game screen as PNG once this frame is drawn (relative to the
 //                     start directory), then print "script: saved FILE"
 //   close             the window's close request, as Alt+F4 gives it
@@ -32,7 +33,7 @@ namespace kestrane {
 inline constexpr double kScriptWaitLimit = 30.0;  // seconds
 
 // Keys the script presses as window events (they reach the chat box and the screenshot key).
-enum class ScriptKey { Enter, Escape, Backspace, Delete, Left, Right, Home, End, F12 };
+enum class ScriptKey { Enter, Escape, Backspace, Delete, Left, Right, Home, End, F5, F6, F7, F11, F12 };
 
 struct ScriptCommand {
     enum class Kind { WaitPlayers, WaitChat, WaitFrames, Hold, Type, Key, Screenshot, Close };

@@ -15,6 +15,7 @@
 #include "client/app/data_directory.h"
 #include "client/app/input_script.h"
 #include "client/app/main_window.h"
+#include "client/app/replay_viewer.h"
 #include "platform/sdl_message_box.h"
 
 namespace {
@@ -67,6 +68,20 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::optional<Recording> recording;
+    if (!options.play.empty()) {
+        std::string why;
+        recording = loadRecording((startDirectory / options.play).string(), why);
+        if (!recording) {
+            std::fprintf(stderr, "kestrane-client: %s: %s\n", options.play.c_str(), why.c_str());
+            return kExitFailed;
+        }
+        if (!recording->problem.empty()) {
+            std::fprintf(stderr, "kestrane-client: %s: %s; playing what comes before\n", options.play.c_str(),
+                         recording->problem.c_str());
+        }
+    }
+
     // Each missing file says so again when it is loaded; the game runs without it.
     if (const std::string problem = enterDataDirectory(); !problem.empty()) {
         std::fprintf(stderr, "kestrane-client: %s\n", problem.c_str());
@@ -88,7 +103,11 @@ int main(int argc, char** argv) {
     useSdlMessageBoxes();
 
     int status = kExitOk;
-    {
+    if (recording) {
+        ReplayViewer viewer(*recording, options.windowed,
+                            options.screenshotDir.empty() ? startDirectory : options.screenshotDir, options.screenshotEvery);
+        status = viewer.run();
+    } else {
         ClientApp app(std::move(options), startDirectory, std::move(script));
         status = app.run();
     }

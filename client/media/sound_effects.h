@@ -36,7 +36,7 @@ public:
     virtual bool isPlaying(int slot) const = 0;
     virtual std::span<const std::uint8_t> samples(int slot) const = 0;
     // Loudness of every slot, 0 (silent) to 100 (as recorded).
-    virtual void setVolume(int percent) = 0;
+    virtual void setVolume(int /*percent*/) {}
 };
 
 // Owns the audio device and one buffer per slot. Each slot is one voice: playing it again

@@ -56,6 +56,12 @@ public:
     MixerOutput(const MixerOutput&) = delete;
     MixerOutput& operator=(const MixerOutput&) = delete;
 
+    void setVolume(int percent) override {
+        for (int slot = 0; slot < kSoundSlotCount; ++slot) {
+            Mix_Volume(slot, percent * MIX_MAX_VOLUME / 100);
+        }
+    }
+
     bool load(int slot, const WaveSound& sound) override {
         unload(slot);
         int mixFrequency = 0;
@@ -115,12 +121,6 @@ public:
     std::span<const std::uint8_t> samples(int slot) const override {
         const Chunk* chunk = chunks_[static_cast<std::size_t>(slot)].get();
         return chunk != nullptr ? std::span<const std::uint8_t>(chunk->samples) : std::span<const std::uint8_t>{};
-    }
-
-    void setVolume(int percent) override {
-        for (int slot = 0; slot < kSoundSlotCount; ++slot) {
-            Mix_Volume(slot, percent * MIX_MAX_VOLUME / 100);
-        }
     }
 
 private:

@@ -145,7 +145,10 @@ void animateBullets(ClientWorld& world) {
 }
 
 void stepBulletsAndHitTest(ClientWorld& world) {
-    if (localPlayerRecord(world) == nullptr) {
+    // A player's world holds still until its own record arrives (its Join then empties the
+    // bullets); a world watching without a player of its own (number 0) moves them always.
+    const bool watching = world.localPlayerNumber() == 0;
+    if (!watching && localPlayerRecord(world) == nullptr) {
         return;
     }
     // Last to first, so a bullet removing itself does not disturb the ones still to move.
@@ -155,6 +158,9 @@ void stepBulletsAndHitTest(ClientWorld& world) {
             removeBulletRecordAt(world, i);
             world.outbox.sounds.push_back(kSoundBulletGone);
         }
+    }
+    if (watching) {
+        return;
     }
 
     PlayerRecord& own = *localPlayerRecord(world);

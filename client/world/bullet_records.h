@@ -70,7 +70,9 @@ void clearBulletRecords(ClientWorld& world);
 void animateBullets(ClientWorld& world);
 // A Tick, after the players have stepped: moves every bullet (one that leaves the arena is
 // removed with sound 1), then reports with a Hit every bullet of another player that touches
-// the local player. Nothing happens while the local player has no record.
+// the local player. Nothing happens while the local player has no record, except in a world
+// with no local player at all (number 0: a server recording played back), whose bullets move
+// and which tests no hits.
 void stepBulletsAndHitTest(ClientWorld& world);
 // A relayed Hit: `victim` loses the bullet's damage (sound 3 if it had energy), the bullet
 // goes, and a local player left without energy is down (sound 4). Unknown players or ids

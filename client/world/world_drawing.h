@@ -11,7 +11,7 @@ struct ClientMedia;
 
 inline constexpr Rgb energyBarBrush{255, 0, 0};  // fills the energy bar
 inline constexpr Rgb kNameColour{0, 0, 255};
-inline constexpr Rgb kOwnNameColour{255, 236, 64};  // the local player's name, over a ring
+inline constexpr Rgb kOwnNameColour{176, 0, 160};  // the local player's name, under a ring
 inline constexpr Rgb kOwnRingColour{255, 220, 40};
 inline constexpr Rgb kHitFlashColour{255, 64, 40};  // a ring that blinks after a hit
 inline constexpr Rgb kChatColour{255, 255, 255};    // chat lines, each on a dark backdrop
@@ -33,7 +33,7 @@ inline constexpr int kNameCellWidth = 8;  // pixels per code page 949 byte of a 
 
 // Draws one frame of `world` onto the display's back buffer, in this order: the background,
 // bullets, players (each with the red energy bar under its picture and the blue name under
-// the bar, the own player on a yellow ring with a yellow name, a player just hit in a
+// the bar, the own player on a yellow ring with a magenta name, a player just hit in a
 // blinking red ring; later players on top), chat lines, the kill feed, the typed line with
 // its caret while the chat box is open, the down picture while the local player is down, and
 // the scoreboard while Tab is held.

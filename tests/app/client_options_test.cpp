@@ -19,7 +19,7 @@ ParsedCommandLine parse(std::initializer_list<std::string_view> arguments) {
 TEST(ClientOptions, EveryOptionIsRead) {
     const ParsedCommandLine parsed =
         parse({"--server", "10.0.0.7:6000", "--name", "김철수", "--connect", "--windowed", "--screenshot-dir", "shots",
-               "--screenshot-every", "2.5", "--script", "moves.txt"});
+               "--screenshot-every", "2.5", "--script", "moves.txt", "--record", "mine.krec"});
     ASSERT_FALSE(parsed.exitStatus) << parsed.message;
     const ClientOptions& options = parsed.options;
     EXPECT_EQ(options.server, "10.0.0.7:6000");
@@ -29,6 +29,10 @@ TEST(ClientOptions, EveryOptionIsRead) {
     EXPECT_EQ(options.screenshotDir, "shots");
     EXPECT_DOUBLE_EQ(options.screenshotEvery, 2.5);
     EXPECT_EQ(options.script, "moves.txt");
+    EXPECT_EQ(options.record, "mine.krec");
+    const ParsedCommandLine watching = parse({"--play", "match.krec", "--windowed", "--screenshot-every", "1"});
+    ASSERT_FALSE(watching.exitStatus) << watching.message;
+    EXPECT_EQ(watching.options.play, "match.krec");
 
     const ParsedCommandLine none = parse({});
     ASSERT_FALSE(none.exitStatus);
@@ -60,6 +64,10 @@ TEST(ClientOptions, MistakesAreUsageErrorsThatSayWhat) {
     error({"--screenshot-every", "0"}, "--screenshot-every");
     error({"--screenshot-every", "soon"}, "--screenshot-every");
     error({"--fullscreen"}, "unknown option '--fullscreen'");
+    error({"--play"}, "--play wants a value");
+    error({"--play", "a.krec", "--connect", "--server", "h", "--name", "n"}, "--play watches a recording");
+    error({"--play", "a.krec", "--record", "b.krec"}, "--play watches a recording");
+    error({"--play", "a.krec", "--script", "s.txt"}, "--play watches a recording");
 }
 
 // A fresh directory under the system's temporary directory, removed at the end.

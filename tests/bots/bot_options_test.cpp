@@ -20,7 +20,8 @@ TEST(BotOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(none.options.durationSeconds, 0);
 
     const ParsedBotArguments all = parse({"--server", "game.example:6000", "--count", "254", "--name", "로봇",
-                                          "--seed", "18446744073709551615", "--duration", "2.5", "--threads", "3"});
+                                          "--seed", "18446744073709551615", "--duration", "2.5", "--threads", "3",
+                                          "--record-dir", "recordings"});
     ASSERT_FALSE(all.exitCode) << all.message;
     EXPECT_EQ(all.options.server, "game.example:6000");
     EXPECT_EQ(all.options.count, 254);
@@ -28,6 +29,8 @@ TEST(BotOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(all.options.seed, 18446744073709551615ull);
     EXPECT_EQ(all.options.durationSeconds, 2.5);
     EXPECT_EQ(all.options.threads, 3);
+    EXPECT_EQ(all.options.recordDirectory, "recordings");
+    EXPECT_TRUE(none.options.recordDirectory.empty());
 }
 
 TEST(BotOptions, HelpShowsTheUsage) {
@@ -48,6 +51,7 @@ TEST(BotOptions, BadArgumentsEndWithCodeTwoAndSayWhatIsWrong) {
         {{"--duration", "soon"}, "--duration"},
         {{"--threads", "0"}, "--threads"},
         {{"--name", ""}, "--name"},
+        {{"--record-dir", ""}, "--record-dir"},
         {{"--count"}, "--count needs a value"},
         {{"--speed", "9"}, "unknown option '--speed'"},
     };

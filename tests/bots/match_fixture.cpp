@@ -83,7 +83,7 @@ WorldView viewOf(const ClientWorld& world) {
     WorldView view;
     for (const PlayerRecord& player : world.playerRecords) {
         view.players.push_back({player.number, std::string(nameText(player.name)), player.energy, player.x, player.y,
-                                player.direction, player.motion});
+                                player.direction, player.motion, player.kills, player.deaths});
     }
     std::sort(view.players.begin(), view.players.end(),
               [](const PlayerView& a, const PlayerView& b) { return a.number < b.number; });
@@ -97,7 +97,8 @@ std::string describe(const WorldView& view) {
     std::ostringstream text;
     for (const PlayerView& p : view.players) {
         text << "  player " << int{p.number} << " energy " << p.energy << " at (" << p.x << ", " << p.y
-             << ") facing " << p.direction << " motion " << p.motion << "\n";
+             << ") facing " << p.direction << " motion " << p.motion << " kills " << p.kills << " deaths " << p.deaths
+             << "\n";
     }
     for (const BulletView& b : view.bullets) {
         text << "  bullet " << b.id << " of " << b.owner << " kind " << b.kind << " at (" << b.x << ", " << b.y

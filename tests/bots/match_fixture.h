@@ -64,6 +64,7 @@ struct PlayerView {
     std::uint8_t number = 0;
     std::string name;
     int energy = 0, x = 0, y = 0, direction = 0, motion = 0;
+    int kills = 0, deaths = 0;  // the scoreboard: every client counts the same Hits alike
     friend bool operator==(const PlayerView&, const PlayerView&) = default;
 };
 struct BulletView {

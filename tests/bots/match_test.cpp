@@ -55,6 +55,17 @@ TEST_F(MatchFixture, EveryJoinEndsInAResumeAndAfterPlayingAllWorldsAgree) {
         for (Bot* bot : bots) respawns += static_cast<int>(bot->counters().respawns);
     });
     EXPECT_TRUE(someoneHurt || respawns > 0);
+    // The scoreboards agree (the views hold them); every death came from some bullet.
+    int kills = 0;
+    int deaths = 0;
+    for (const PlayerView& player : views->front().players) {
+        kills += player.kills;
+        deaths += player.deaths;
+    }
+    EXPECT_LE(kills, deaths);
+    EXPECT_EQ(deaths > 0, respawns > 0 || std::ranges::any_of(views->front().players, [](const PlayerView& p) {
+                              return p.energy == 0;
+                          }));
 }
 
 TEST_F(MatchFixture, BotsThatLeaveOrAreKilledDisappearFromEveryTable) {

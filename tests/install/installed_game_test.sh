@@ -62,7 +62,7 @@ fi
 
 echo "== --version and the manual pages"
 export LC_ALL=C.UTF-8
-for program in kestrane-client kestrane-server kestrane-bots; do
+for program in kestrane-client kestrane-server kestrane-bots kestrane-demo; do
   [ "$("$prefix/bin/$program" --version)" = "$program $version" ] || fail "$program --version does not say $version"
   page=$prefix/share/man/man6/$program.6.gz
   # As the Debian tools check a page: any warning of the formatter is a fault.

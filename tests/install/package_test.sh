@@ -42,7 +42,7 @@ grep -qx 'ExecStart=/usr/bin/kestrane-server --headless $KESTRANE_SERVER_OPTIONS
   "$work/root/usr/lib/systemd/system/kestrane-server.service" || fail "the service does not start /usr/bin/kestrane-server"
 grep -qx 'EnvironmentFile=-/etc/default/kestrane-server' "$work/root/usr/lib/systemd/system/kestrane-server.service" ||
   fail "the service does not read /etc/default/kestrane-server"
-for program in kestrane-client kestrane-server kestrane-bots; do
+for program in kestrane-client kestrane-server kestrane-bots kestrane-demo; do
   [ "$("$work/root/usr/bin/$program" --version)" = "$program $version" ] || fail "the packaged $program does not run"
 done
 

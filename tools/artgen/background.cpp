@@ -160,10 +160,10 @@ void paintPanel(Canvas& canvas, GlyphCache& glyphs) {
         canvas.text(glyphs, x + scaleBy, y + scaleBy, text, rgb(16, 18, 30), scaleBy, 0.8f);
         canvas.text(glyphs, x, y, text, c, scaleBy);
     };
-    centred(26, "KESTRANE", gold, 2);
-    centred(60, "ARENA", dim);
+    centred(20, "KESTRANE", gold, 2);
+    centred(50, "ARENA", dim);
     // A small emblem: crossed shots.
-    const Vec emblem{centre.x, 104};
+    const Vec emblem{centre.x, 88};
     canvas.paint([&](Vec p) { return std::fabs(circleDistance(p, emblem, 15)) - 1.2f; }, [&](Vec, float) { return gold; });
     canvas.paint([&](Vec p) { return capsuleDistance(p, emblem + Vec{-9, 9}, emblem + Vec{9, -9}, 1.6f); },
                  [&](Vec, float) { return light; });
@@ -175,22 +175,25 @@ void paintPanel(Canvas& canvas, GlyphCache& glyphs) {
         canvas.paint([&](Vec p) { return roundedBoxDistance(p, {centre.x, y + 0.5f}, {half.x - 18, 0.5f}, 0); },
                      [&](Vec, float) { return dim; }, 0.6f);
     };
-    rule(134);
-    centred(144, "조작  CONTROLS", gold);
+    // Every line stays inside the rules' ends: at most 14 cells of 8 pixels from keyX, the
+    // key column 7 cells wide.
+    rule(112);
+    centred(120, "조작  CONTROLS", gold);
     const int keyX = kPanelLeft + 10, actionX = kPanelLeft + 66;
-    int y = 170;
+    int y = 142;
     for (const auto& [key, action] : std::vector<std::pair<std::string, std::string>>{
-             {"↑ ↓", "walk"}, {"← →", "turn"}, {"Space", "shot"}, {"Alt", "mine"}, {"F1", "chat"}, {"F10", "get up"}}) {
+             {"↑ ↓", "walk"}, {"← →", "turn"}, {"Space", "shot"}, {"Alt", "mine"}, {"F1", "chat"}, {"F10", "get up"},
+             {"Tab", "scores"}, {"F5", "mute"}, {"F6 F7", "volume"}, {"F11", "window"}, {"F12", "picture"}}) {
         canvas.text(glyphs, keyX, y, key, light);
         canvas.text(glyphs, actionX, y, action, dim);
-        y += 20;
+        y += 17;
     }
-    rule(298);
-    centred(308, "규칙  RULES", gold);
-    y = 334;
-    for (const std::string line : {"shots: 3 at once", "mines: 5 at once", "", "shot  -5 energy", "mine -10 energy",
-                                   "", "mines stay put", "until they hit"}) {
-        canvas.text(glyphs, keyX, y, line, line.empty() ? dim : light);
+    rule(334);
+    centred(342, "규칙  RULES", gold);
+    y = 364;
+    for (const std::string line : {"shots: 3 max", "mines: 5 max", "shot -5 energy", "mine -10", "mines stay put",
+                                   "until they hit"}) {
+        canvas.text(glyphs, keyX, y, line, light);
         y += 18;
     }
     rule(492);
