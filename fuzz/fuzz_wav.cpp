@@ -29,6 +29,7 @@ public:
     bool play(int) override { return false; }
     bool isPlaying(int) const override { return false; }
     std::span<const std::uint8_t> samples(int slot) const override { return slots_[static_cast<std::size_t>(slot)]; }
+    void setVolume(int) override {}
 
 private:
     std::vector<std::uint8_t> slots_[kSoundSlotCount];

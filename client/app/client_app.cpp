@@ -71,8 +71,11 @@ bool quitEventWaiting() {
 void ClientApp::WindowDeleter::operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 
 ClientApp::ClientApp(ClientOptions options, std::filesystem::path startDirectory,
-                     std::optional<std::vector<ScriptCommand>> script)
-    : options_(std::move(options)), startDirectory_(std::move(startDirectory)) {
+                     std::optional<std::vector<ScriptCommand>> script, GameClock clock)
+    : clock_(std::move(clock)),
+      options_(std::move(options)),
+      startDirectory_(std::move(startDirectory)),
+      frameTimer_(clock_) {
     if (script) {
         script_.emplace(std::move(*script));
     }
@@ -113,7 +116,7 @@ int ClientApp::run() {
     }
     media_.sound.setVolume(settings_.muted ? 0 : settings_.volume);
     media_.sound.init();  // without sound the game plays silently
-    world_.emplace();  // with it the hidden chat box
+    world_.emplace(clock_);  // with it the hidden chat box
     world_->setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     startReceiving();
@@ -242,8 +245,8 @@ int ClientApp::shutDown() {
 }
 
 void ClientApp::waitOutLeaveGrace() {
-    const double end = secondsSinceStart() + kLeaveGraceMs / 1000.0;
-    for (double now = secondsSinceStart(); now < end; now = secondsSinceStart()) {
+    const double end = clock_() + kLeaveGraceMs / 1000.0;
+    for (double now = clock_(); now < end; now = clock_()) {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
             // Nothing changes now: a second close request, keys and packets' wake-ups go unheeded.
@@ -297,12 +300,12 @@ bool ClientApp::frameDue() {
     if (!frameTimer_.due(kFrameSlot, framePeriod)) {
         return false;
     }
-    lastFrameAt_ = secondsSinceStart();
+    lastFrameAt_ = clock_();
     return true;
 }
 
 double ClientApp::secondsUntilFrame() const {
-    return lastFrameAt_ + static_cast<double>(framePeriod) - secondsSinceStart();
+    return lastFrameAt_ + static_cast<double>(framePeriod) - clock_();
 }
 
 void ClientApp::frameTick() {
@@ -421,7 +424,7 @@ void ClientApp::saveTimedScreenshot() {
     if (options_.screenshotEvery <= 0) {
         return;
     }
-    const double at = secondsSinceStart();
+    const double at = clock_();
     if (lastTimedScreenshot_ && at - *lastTimedScreenshot_ < options_.screenshotEvery) {
         return;
     }
@@ -468,7 +471,7 @@ void ClientApp::changeVolume(KeyAction action) {
         settings_.muted = false;
     }
     media_.sound.setVolume(settings_.muted ? 0 : settings_.volume);
-    volumeShownUntil_ = secondsSinceStart() + kVolumeShownSeconds;
+    volumeShownUntil_ = clock_() + kVolumeShownSeconds;
 }
 
 void ClientApp::toggleFullScreen() {
@@ -494,7 +497,7 @@ KeyState ClientApp::gameKeys() const {
 
 void ClientApp::drawAndShow() {
     drawWorld(*world_, media_);
-    if (secondsSinceStart() < volumeShownUntil_) {
+    if (clock_() < volumeShownUntil_) {
         drawVolume(media_, settings_.volume, settings_.muted);
     }
     media_.display.present();
@@ -502,7 +505,7 @@ void ClientApp::drawAndShow() {
 
 // --- What an input script reaches ---
 
-double ClientApp::now() const { return secondsSinceStart(); }
+double ClientApp::now() const { return clock_(); }
 
 bool ClientApp::worldRunning() const { return world_->worldRunning; }
 

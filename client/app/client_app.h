@@ -18,6 +18,7 @@
 #include "client/net/client_session.h"
 #include "client/world/client_world.h"
 #include "common/frame_timer.h"
+#include "platform/clock.h"
 #include "recording/recording_file.h"
 
 struct SDL_Window;
@@ -44,9 +45,10 @@ inline constexpr double kVolumeShownSeconds = 1.5;
 class ClientApp final : public MainLoopHost, private ScriptHost {
 public:
     // `startDirectory` is where the program was started (relative paths of the options are
-    // taken from it); `script` replaces the keyboard when given.
+    // taken from it); `script` replaces the keyboard when given. `clock` times the frames,
+    // the world, the close pause and what is shown for a while.
     ClientApp(ClientOptions options, std::filesystem::path startDirectory,
-              std::optional<std::vector<ScriptCommand>> script = std::nullopt);
+              std::optional<std::vector<ScriptCommand>> script = std::nullopt, GameClock clock = secondsSinceStart);
     ~ClientApp() override;
     ClientApp(const ClientApp&) = delete;
     ClientApp& operator=(const ClientApp&) = delete;
@@ -116,6 +118,7 @@ private:
     void report(const std::string& line) override;
     void reportError(const std::string& line) override;
 
+    GameClock clock_;
     ClientOptions options_;
     ClientSettings settings_;
     std::optional<std::filesystem::path> settingsPath_;

@@ -294,3 +294,68 @@ TEST(Display, ShowsTheBackBufferInAWindowItIsHandedOver) {
 
 }  // namespace
 }  // namespace kestrane
+
+#include "client/media/bitmap_file.h"
+
+namespace kestrane {
+namespace {
+
+// A BMP with a 40-byte header; `extra` goes between the header and the pixels (a colour table
+// or bit-field masks), `rows` are the stored rows as they lie in the file.
+testing::Bytes bmp(std::int32_t width, std::int32_t height, int bits, std::uint32_t compression,
+                   const testing::Bytes& extra, const testing::Bytes& rows) {
+    testing::Bytes file{'B', 'M'};
+    testing::appendU32(file, static_cast<std::uint32_t>(54 + extra.size() + rows.size()));
+    testing::appendU32(file, 0);
+    testing::appendU32(file, static_cast<std::uint32_t>(54 + extra.size()));
+    testing::appendU32(file, 40);
+    testing::appendU32(file, static_cast<std::uint32_t>(width));
+    testing::appendU32(file, static_cast<std::uint32_t>(height));
+    testing::appendU16(file, 1);
+    testing::appendU16(file, static_cast<std::uint32_t>(bits));
+    testing::appendU32(file, compression);
+    for (int i = 0; i < 3; ++i) {
+        testing::appendU32(file, 0);
+    }
+    testing::appendU32(file, bits <= 8 ? static_cast<std::uint32_t>(extra.size() / 4) : 0);  // colours used
+    testing::appendU32(file, 0);
+    file.insert(file.end(), extra.begin(), extra.end());
+    file.insert(file.end(), rows.begin(), rows.end());
+    return file;
+}
+
+TEST(BitmapFile, ReadsEveryDepthAndRefusesWhatItCannotHold) {
+    const testing::Bytes palette{0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0};  // black, red, blue (b, g, r, 0)
+    struct Case {
+        const char* name;
+        testing::Bytes file;
+        std::vector<std::uint16_t> pixels;  // top-down; empty: refused
+    };
+    const std::vector<Case> cases{
+        {"8 bits, bottom-up", bmp(2, 2, 8, 0, palette, {1, 2, 0, 0, 2, 1, 0, 0}), {kBlue, kRed, kRed, kBlue}},
+        {"4 bits", bmp(3, 1, 4, 0, palette, {0x12, 0x00, 0, 0}), {kRed, kBlue, 0}},
+        {"1 bit", bmp(9, 1, 1, 0, palette, {0x80, 0x80, 0, 0}), {kRed, 0, 0, 0, 0, 0, 0, 0, kRed}},
+        {"24 bits, top-down", bmp(1, -2, 24, 0, {}, {0, 0, 255, 0, 0, 255, 0, 0}), {kRed, 0x07E0}},
+        {"16 bits, 5-5-5", bmp(2, 1, 16, 0, {}, {0x00, 0x7C, 0xFF, 0x7F}), {kRed, 0xFFFF}},
+        {"32 bits, 5-6-5 masks", bmp(1, 1, 32, 3, {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, {0x1F, 0, 0, 0}),
+         {kBlue}},
+        {"pixels cut short", bmp(2, 2, 24, 0, {}, testing::Bytes(15, 0)), {}},
+        {"run-length compressed", bmp(2, 1, 8, 1, palette, {1, 2, 0, 0}), {}},
+        {"no width", bmp(0, 1, 24, 0, {}, {0, 0, 0, 0}), {}},
+        {"wider than a picture may be", bmp(kMaxSurfaceSide + 1, 1, 1, 0, palette, testing::Bytes(2052, 0)), {}},
+        {"palette past the end", bmp(1, 1, 8, 0, {}, {}), {}},
+        {"12 bits", bmp(1, 1, 12, 0, {}, {0, 0, 0, 0}), {}},
+        {"not a BMP", {'P', 'K', 3, 4}, {}},
+    };
+    for (const Case& c : cases) {
+        const std::optional<Surface> picture = decodeBitmap(c.file);
+        ASSERT_EQ(picture.has_value(), !c.pixels.empty()) << c.name;
+        if (picture) {
+            EXPECT_EQ(std::vector<std::uint16_t>(picture->pixels().begin(), picture->pixels().end()), c.pixels)
+                << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrane
