@@ -190,7 +190,7 @@ std::optional<int> ClientApp::connectAtOnce(LoginDialog& dialog) {
             dialog.pressExit();
             return kExitOk;
         }
-        dialog.poll(kConnectPollMs);
+        dialog.checkConnect(kConnectPollMs);
     }
     if (dialog.outcome() == LoginDialog::Outcome::Connected) {
         settings_.server = dialog.serverIp;
@@ -313,7 +313,7 @@ void ClientApp::frameTick() {
         script_->step(*this);
     }
     if (!world_->chatBox.chatActive()) {
-        media_.keyboard.poll();  // while the box is open it has the keys
+        media_.keyboard.readKeys();  // while the box is open it has the keys
     }
     const KeyState keys = gameKeys();
     recording_.writeFrame(keys);

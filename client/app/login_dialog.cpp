@@ -36,7 +36,7 @@ void LoginDialog::pressExit() {
     outcome_ = Outcome::Closed;
 }
 
-void LoginDialog::poll(int timeoutMs) {
+void LoginDialog::checkConnect(int timeoutMs) {
     if (!connecting_ || outcome_ != Outcome::Open) {
         return;
     }

@@ -38,7 +38,7 @@ public:
     void pressExit();
     // Checks, at most `timeoutMs`, whether the attempt has completed. A refused or failed
     // attempt shows "Socket Connect Error" and re-enables the controls.
-    void poll(int timeoutMs = 0);
+    void checkConnect(int timeoutMs = 0);
 
     // Field contents as typed (UTF-8).
     std::string serverIp;

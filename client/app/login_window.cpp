@@ -98,7 +98,7 @@ void LoginWindow::update(int waitMs) {
         dialog_.playerName = nameText_.data();
         dialog_.pressConnect();
     }
-    dialog_.poll(0);
+    dialog_.checkConnect(0);
 }
 
 bool LoginWindow::drawFrame(bool& exitPressed) {

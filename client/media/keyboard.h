@@ -60,7 +60,7 @@ public:
     virtual KeyState read() = 0;
 };
 
-// The keyboard. Empty at first: every key reads as up until a poll or setKeyState. Main thread only.
+// The keyboard. Empty at first: every key reads as up until readKeys or setKeyState. Main thread only.
 class KeyboardDevice {
 public:
     KeyboardDevice() = default;
@@ -76,7 +76,7 @@ public:
 
     // Takes a new snapshot. While the window lacks the focus every key reads as up, so a key
     // held when the player switches away does not stay down. Without a device: nothing changes.
-    void poll() {
+    void readKeys() {
         if (reader_ != nullptr) {
             keyState_ = reader_->read();
         }
@@ -85,7 +85,7 @@ public:
     int isKeyDown(int keyCode) const { return kestrane::isKeyDown(keyState_, keyCode); }
 
     const KeyState& keyState() const { return keyState_; }
-    // For bots and tests: the snapshot the next key tests read (a poll with a device replaces it).
+    // For bots and tests: the snapshot the next key tests read (a read with a device replaces it).
     void setKeyState(const KeyState& state) { keyState_ = state; }
     void setKeyDown(int keyCode, bool down) { keyState_[static_cast<std::uint8_t>(keyCode)] = down ? kKeyDownBit : 0; }
 

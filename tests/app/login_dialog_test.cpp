@@ -17,7 +17,7 @@ protected:
     std::string goodAddress() const { return "127.0.0.1:" + std::to_string(listener.localPort()); }
     void pollUntilDecided() {
         for (int i = 0; i < 50 && !dialog.controlsEnabled() && dialog.outcome() == LoginDialog::Outcome::Open; ++i) {
-            dialog.poll(100);
+            dialog.checkConnect(100);
         }
     }
 

@@ -19,7 +19,7 @@ TEST(KeyboardDevice, ReadsBitSevenOfTheLowByteOfTheKeyCode) {
     state[kKeyUp] = 0x7F;
     state[kKeyF10] = 0xFF;
     keyboard.setKeyState(state);
-    keyboard.poll();  // no device: the snapshot stays
+    keyboard.readKeys();  // no device: the snapshot stays
     EXPECT_EQ(keyboard.isKeyDown(0x39), 1);
     EXPECT_EQ(keyboard.isKeyDown(0x139), keyboard.isKeyDown(0x39));
     EXPECT_EQ(keyboard.isKeyDown(0xC8), 0);
@@ -81,7 +81,7 @@ TEST(KeyboardDevice, KeysReadUpWhileTheWindowHasNoFocus) {
         KeyState held{};
         held[kKeyUp] = 0x80;
         keyboard.setKeyState(held);
-        keyboard.poll();
+        keyboard.readKeys();
         EXPECT_EQ(keyboard.isKeyDown(kKeyUp), 0) << "a hidden window never has the keyboard";
     }
     SDL_DestroyWindow(window);
