@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "client/app/main_loop.h"
+#include "client/net/client_session.h"
+#include "platform/tcp_socket.h"
 
 namespace kestrane {
 namespace {
@@ -119,6 +121,48 @@ TEST(MainLoop, APacketArrivingDuringTheSleepIsAppliedAtOnce) {
     // frame deadline, and the same again for the second.
     const std::vector<std::string> start(host.log.begin(), host.log.begin() + 7);
     EXPECT_EQ(start, (std::vector<std::string>{"F", "W34", "wake", "P1", "W24", "wake", "P2"}));
+}
+
+// The server stops reading: the socket fills, what the frames send waits in the session's
+// buffer, and the frames (which draw the screen) keep coming, every one of them, until the
+// buffer passes its bound and the connection is given up as lost.
+TEST(MainLoop, FramesGoOnWhileTheServerHasStoppedReading) {
+    class SendingHost : public FakeHost {
+    public:
+        void frameTick() override {
+            ++frames;
+            for (int i = 0; i < 20; ++i) {
+                session.sendChat("a line the server will never read");
+            }
+            if (session.outgoingBytes() > 0 && fullAtFrame == 0) {
+                fullAtFrame = frames;
+            }
+            if ((fullAtFrame > 0 && frames >= fullAtFrame + 600) || frames >= 100000) {
+                quit = true;
+            }
+        }
+        void flushOutgoing() override {
+            ++flushes;
+            session.flushOutgoing();
+        }
+        ClientSession session;
+        int frames = 0;
+        int fullAtFrame = 0;
+        int flushes = 0;
+    };
+    SendingHost host;
+    auto sockets = TcpSocket::pair();
+    ASSERT_TRUE(sockets);
+    host.session.adopt(std::move((*sockets)[0]), 3);
+    TcpSocket server = std::move((*sockets)[1]);  // open, and never read
+    host.session.setPlayerName("p");
+
+    runMainLoop(host);
+    ASSERT_GT(host.fullAtFrame, 0) << "the socket never filled";
+    EXPECT_EQ(host.frames, host.fullAtFrame + 600);
+    EXPECT_GE(host.flushes, host.frames);
+    EXPECT_TRUE(host.session.sendingFailed());  // the buffer passed its bound on the way
+    EXPECT_LE(host.session.outgoingBytes(), kMaxOutgoingBytes);
 }
 
 TEST(MainLoop, WaitsAreRoundedUpAndBounded) {
