@@ -75,25 +75,7 @@ ReadResult readAvailablePackets(TcpSocket& socket, PacketStreamReader& reader, P
         }
         return result;
     }
-    std::array<std::uint8_t, 4096> buffer;
-    std::size_t total = 0;
-    while (total < *waiting) {
-        const std::size_t want = std::min(buffer.size(), *waiting - total);
-        const long got = socket.receive(std::span(buffer.data(), want), /*dontWait=*/true);
-        if (got == 0) {
-            result.status = StreamStatus::Closed;
-            break;
-        }
-        if (got < 0) {
-            if (lastSocketError() != SocketError::WouldBlock) {
-                result.status = StreamStatus::Failed;
-            }
-            break;
-        }
-        result.packets += reader.feed(std::span(buffer.data(), static_cast<std::size_t>(got)), queue);
-        total += static_cast<std::size_t>(got);
-    }
-    return result;
+    return readReadyPackets(socket, reader, queue, *waiting);
 }
 
 ReadResult readReadyPackets(TcpSocket& socket, PacketStreamReader& reader, PacketQueue& queue, std::size_t maxBytes) {

@@ -50,7 +50,7 @@ struct ReadResult {
 };
 
 // Reads whatever the socket holds now, without waiting: asks how many bytes wait and
-// reads at least that many, feeding `reader`. With nothing waiting it checks, without
+// reads them as readReadyPackets does, feeding `reader`. With nothing waiting it checks, without
 // reading, whether the peer closed or the connection failed; an idle open connection is
 // never read from. Closed or Failed tells the caller to drop the connection.
 ReadResult readAvailablePackets(TcpSocket& socket, PacketStreamReader& reader, PacketQueue& queue);
