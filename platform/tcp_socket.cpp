@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -266,6 +267,31 @@ long TcpSocket::send(std::span<const std::uint8_t> bytes, bool dontWait) {
     long sent = 0;
     do {
         sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
+    } while (sent < 0 && errno == EINTR);
+    return sent;
+}
+
+long TcpSocket::sendPieces(std::span<const std::span<const std::uint8_t>> pieces, bool dontWait) {
+    std::array<iovec, kMaxSendPieces> vectors{};
+    std::size_t count = 0;
+    for (const std::span<const std::uint8_t> piece : pieces) {
+        if (count == vectors.size()) {
+            break;
+        }
+        if (!piece.empty()) {
+            // sendmsg never writes through iov_base; the cast only fits its declaration.
+            vectors[count++] = iovec{const_cast<std::uint8_t*>(piece.data()), piece.size()};
+        }
+    }
+    if (count == 0) {
+        return 0;
+    }
+    msghdr message{};
+    message.msg_iov = vectors.data();
+    message.msg_iovlen = count;
+    long sent = 0;
+    do {
+        sent = ::sendmsg(fd_, &message, MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
     } while (sent < 0 && errno == EINTR);
     return sent;
 }

@@ -110,6 +110,13 @@ public:
     // One send (repeated only when a signal interrupts it; never raising SIGPIPE); returns
     // the byte count or -1 on error (lastSocketError tells which).
     long send(std::span<const std::uint8_t> bytes, bool dontWait = false);
+    // One send of several pieces, in order, as if they were one buffer (a gather write: a
+    // buffer shared by many peers and bytes of this peer's own go out without being copied
+    // together). Like send: repeated only when a signal interrupts it, never raising SIGPIPE;
+    // returns the byte count, which may end inside any piece, or -1 on error. At most
+    // kMaxSendPieces pieces go in one call; empty pieces are skipped.
+    static constexpr std::size_t kMaxSendPieces = 16;
+    long sendPieces(std::span<const std::span<const std::uint8_t>> pieces, bool dontWait = false);
     // Sends everything, repeating short sends on a blocking socket; false on error.
     bool sendAll(std::span<const std::uint8_t> bytes);
 

@@ -30,7 +30,6 @@ PacketWorker::PacketWorker(ServerState& state, FrameTimer::Clock clock)
     : state_(state),
       clock_(std::move(clock)),
       lastRoundAt_(-std::numeric_limits<double>::infinity()),
-      owedTickAt_(std::numeric_limits<double>::infinity()),
       resumeDeadline_(std::numeric_limits<double>::infinity()) {
     // Built before any thread shares the state: no lock yet.
     state_.players.setClock(clock_);
@@ -59,10 +58,6 @@ void PacketWorker::packetWorker() {
             continue;
         }
         const auto wait = std::chrono::duration<double>(secondsUntilDue() + kTickWakeSlack);
-        if (relaysHeld()) {
-            std::this_thread::sleep_for(wait);  // a record waits, but not for the queue
-            continue;
-        }
         state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
                                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
     }
@@ -72,30 +67,30 @@ bool PacketWorker::runPass() {
     // One reading decides the pass: the round's start is the moment the worker looked.
     const double start = clock_();
     const bool roundDue = start - lastRoundAt_ > static_cast<double>(tickInterval);
+    const bool holdOver = start > state_.players.nextHoldEnd();
     const std::optional<PacketRecord> record = state_.queue.front();
-    if (!record && !roundDue && start < std::min(resumeDeadline_, owedTickAt_)) {
+    if (!record && !roundDue && !holdOver && start < resumeDeadline_) {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
+    bool flush = holdOver;  // a Tick that waited for its connection's interval may go now
     if (start >= resumeDeadline_) {
         sendResume();  // somebody joined has not answered in time
-        state_.players.flushAll();
+        flush = true;
     }
-    // The Tick goes out at once, behind what was queued before it and ahead of the batch.
+    // The Tick goes out at once, behind what was queued before it and ahead of the next
+    // record; on a connection whose previous Tick is too recent it waits, with what follows.
     if (roundDue) {
         lastRoundAt_ = start;
-        for (PlayerEntry& entry : state_.players) {
-            entry.tickOwed = true;
-        }
-        state_.players.recordBroadcast(makePacket(0, MsgType::Tick));  // once a round, however it goes out
-        sendOwedTicks();
+        state_.players.broadcastTick();
         state_.players.logPacedSummaries(start);
-    } else if (start >= owedTickAt_) {
-        sendOwedTicks();
+        flush = true;
     }
-    // Every player must get the same packets in the same order: nothing is relayed while a
-    // connection still owes this round's Tick, or it would arrive on the other side of it.
-    if (!record || relaysHeld()) {
+    if (flush) {
+        state_.players.flushAll();
+        batchPasses_ = 0;
+    }
+    if (!record) {
         return false;
     }
     processRecord(*record);
@@ -111,51 +106,13 @@ bool PacketWorker::runPass() {
     return true;
 }
 
-void PacketWorker::sendOwedTicks() {
-    PlayerTable& players = state_.players;
-    const double interval = static_cast<double>(tickInterval);
-    players.flushAll();  // what was queued before the Tick goes first
-    owedTickAt_ = std::numeric_limits<double>::infinity();
-    for (std::size_t index = 0; index < players.size(); ++index) {
-        PlayerEntry& entry = players[index];
-        if (!entry.tickOwed) {
-            continue;
-        }
-        // Each connection's interval runs from a reading taken after its last Tick was
-        // handed to its socket to one taken before this one is: the time between the two
-        // on the wire is longer.
-        const double before = clock_();
-        if (entry.tickWaiting || before - entry.lastTickAt <= interval) {
-            owedTickAt_ = std::min(owedTickAt_, entry.lastTickAt + interval);
-            continue;
-        }
-        entry.tickOwed = false;
-        players.queueHeader(index, 0, MsgType::Tick);
-        entry.backlog.flush(entry.socket);
-        if (entry.backlog.empty()) {
-            entry.lastTickAt = clock_();
-        } else {
-            // Its socket is full: the interval starts when the flush that drains it sends the
-            // Tick (PlayerTable::flushAll); until then no further Tick is due.
-            entry.tickWaiting = true;
-            entry.tickEnd = entry.backlog.bytesAppended();
-            entry.lastTickAt = std::numeric_limits<double>::infinity();
-        }
-    }
-    players.flushAll();  // a broken connection or a reader too slow is dealt with here
-}
-
-bool PacketWorker::relaysHeld() const { return owedTickAt_ != std::numeric_limits<double>::infinity(); }
-
-bool PacketWorker::tickReady() const { return clock_() - lastRoundAt_ > static_cast<double>(tickInterval); }
-
 double PacketWorker::secondsUntilTick() const {
     const double left = lastRoundAt_ + static_cast<double>(tickInterval) - clock_();
     return std::clamp(left, 0.0, static_cast<double>(tickInterval));
 }
 
 double PacketWorker::secondsUntilDue() const {
-    const double due = std::min(resumeDeadline_, owedTickAt_);
+    const double due = std::min(resumeDeadline_, state_.players.nextHoldEnd());
     return std::clamp(due - clock_(), 0.0, secondsUntilTick());
 }
 
@@ -176,7 +133,7 @@ void PacketWorker::processRecord(const PacketRecord& record) {
     switch (record.msgType()) {
         case MsgType::Join:
             relayPacket(record);
-            players.flushAll();  // everyone has the Join before the join line is written
+            players.flushAll();  // the Join is on its way to everyone before the join line is written
             players.recordJoin(sender, record.payloadBytes());
             readyCount_ = 1;
             // A lone player has nobody to wait for, and gets no Resume for its own Join.
@@ -206,10 +163,7 @@ void PacketWorker::processRecord(const PacketRecord& record) {
 
 void PacketWorker::relayPacket(const PacketRecord& record) {
     PlayerTable& players = state_.players;
-    const auto bytes = record.wireBytes();
-    for (std::size_t index = 0; index < players.size(); ++index) {
-        players.queueRelay(index, bytes);
-    }
+    players.queueForAll(record.wireBytes());
     players.recordBroadcast(record);
 }
 

@@ -14,15 +14,18 @@ namespace kestrane {
 // Each pass first starts a Tick round when more than 0.05 s have passed since the last round
 // started (a fixed schedule that does not drift by the time a round takes to go out; after a
 // stall the next round starts at once and the one after 0.05 s later, with nothing made up).
-// A round sends Tick to every player whose previous Tick was handed over more than 0.05 s
-// ago; a player for whom it is too soon (the previous round reached it late) gets its Tick
-// as soon as its 0.05 s are over, so no connection ever sees two Ticks closer than that.
+// A round queues the Tick for every player and flushes: it goes to every player whose
+// previous Tick was handed over more than 0.05 s ago; on a connection for which it is too
+// soon (the previous round reached it late) it waits in place, with everything queued behind
+// it, until its 0.05 s are over, and the worker wakes for that. So no connection ever sees two
+// Ticks closer than that, every player gets the same packets in the same order, and no other
+// player waits for it.
 // Then the pass handles at most one queued record: relays it to every player in join order, the
 // sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
 // What a pass sends goes out at the end of the pass once the queue is empty; while records
 // wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
 // crowded server from spending itself on system calls. Between passes with nothing queued
-// the thread sleeps until a record arrives or the next Tick is due.
+// the thread sleeps until a record arrives, the next Tick is due or a waiting Tick may go.
 class PacketWorker {
 public:
     static constexpr int kMaxBatch = 64;
@@ -47,17 +50,12 @@ public:
     bool runPass();
     // Seconds until the next Tick is due; 0 when it is due now.
     double secondsUntilTick() const;
-    // Seconds until the next Tick or the Resume deadline, whichever comes first; 0 when due now.
+    // Seconds until the next Tick round, the Resume deadline or the end of a Tick's wait on
+    // its connection, whichever comes first; 0 when due now.
     double secondsUntilDue() const;
 
 private:
     void packetWorker();
-    // Whether more than the tick interval has passed since the last round started.
-    bool tickReady() const;
-    // Whether a connection still owes the round's Tick: records wait until it has gone out.
-    bool relaysHeld() const;
-    // With the players lock held: hands the owed Ticks that are due to the players' sockets.
-    void sendOwedTicks();
     // The steps below run with the players lock held.
     void processRecord(const PacketRecord& record);
     void relayPacket(const PacketRecord& record);
@@ -67,7 +65,6 @@ private:
     ServerState& state_;
     FrameTimer::Clock clock_;
     double lastRoundAt_;  // when the last Tick round started
-    double owedTickAt_;   // when the earliest owed Tick may go; +inf: none owed
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/frame_timer.h"
 #include "recording/recording_file.h"
 #include "server/server_texts.h"
 
@@ -21,6 +22,7 @@ bool PlayerTable::registerConnection(TcpSocket socket, std::optional<Ipv4Address
     }
     entry.socket = std::move(socket);
     entry.address = address;
+    entry.batchFrom = batch_.size();  // what is already queued for everyone is not for it
     entries_.push_back(std::move(entry));
     return true;
 }
@@ -71,7 +73,7 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
     const auto at = entries_.begin() + index;
     logSummaries(static_cast<std::size_t>(index), at->invalidPackets.takeRest(), at->droppedPackets.takeRest());
     log_.logLine("[ " + logName(nameText(at->name)) + std::string(server_text::kLeaveSuffix));
-    at->backlog.flush(at->socket);  // what was due to it before it left, as far as it goes
+    flushPlayer(*at);  // what was due to it before it left, as far as it goes
     // Shut down first: the network loop may be polling this descriptor right now, and a
     // close alone would leave the connection open until that poll returns.
     at->socket.shutdown();
@@ -148,25 +150,66 @@ SendResult PlayerTable::sendTo(std::size_t index, std::span<const std::uint8_t> 
 }
 
 void PlayerTable::queueRelay(std::size_t index, std::span<const std::uint8_t> bytes) {
-    entries_[index].backlog.append(bytes);
+    PlayerEntry& entry = entries_[index];
+    takeOwnCopy(entry);
+    entry.backlog.append(bytes);
 }
 
 void PlayerTable::queueHeader(std::size_t index, std::uint8_t sender, MsgType type) {
     const PacketHeader header{kPacketMarker, sender, static_cast<std::uint8_t>(type), 0};
-    entries_[index].backlog.append(std::span(reinterpret_cast<const std::uint8_t*>(&header), kHeaderSize));
+    queueRelay(index, std::span(reinterpret_cast<const std::uint8_t*>(&header), kHeaderSize));
 }
 
+void PlayerTable::queueForAll(std::span<const std::uint8_t> bytes) { batch_.insert(batch_.end(), bytes.begin(), bytes.end()); }
+
 void PlayerTable::broadcastHeader(std::uint8_t sender, MsgType type) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        queueHeader(i, sender, type);
-    }
+    const PacketHeader header{kPacketMarker, sender, static_cast<std::uint8_t>(type), 0};
+    queueForAll(std::span(reinterpret_cast<const std::uint8_t*>(&header), kHeaderSize));
     recordBroadcast(makePacket(sender, type));
+}
+
+void PlayerTable::broadcastTick() {
+    for (PlayerEntry& entry : entries_) {
+        entry.tickMarks.push_back(entry.backlog.bytesAppended() + (batch_.size() - entry.batchFrom));
+    }
+    broadcastHeader(0, MsgType::Tick);
 }
 
 void PlayerTable::recordBroadcast(const PacketRecord& record) {
     if (recording_ != nullptr) {
         recording_->writePacket(record);
     }
+}
+
+std::span<const std::uint8_t> PlayerTable::batchPart(const PlayerEntry& entry) const {
+    return std::span(batch_).subspan(entry.batchFrom);
+}
+
+void PlayerTable::takeOwnCopy(PlayerEntry& entry) {
+    entry.backlog.append(batchPart(entry));
+    entry.batchFrom = batch_.size();
+}
+
+SendBacklog::FlushResult PlayerTable::flushPlayer(PlayerEntry& entry) {
+    const double interval = static_cast<double>(tickInterval);
+    // The oldest Tick not yet out may go once the one before it is more than an interval
+    // old, read just before the send (or once part of it has gone); the next one never goes
+    // in the same send.
+    std::uint64_t holdAt = SendBacklog::kNoHold;
+    if (!entry.tickMarks.empty()) {
+        const bool begun = entry.backlog.bytesSent() > entry.tickMarks.front();
+        const bool due = begun || clock_() - entry.lastTickAt > interval;
+        holdAt = !due ? entry.tickMarks.front() : entry.tickMarks.size() > 1 ? entry.tickMarks[1] : SendBacklog::kNoHold;
+    }
+    const SendBacklog::FlushResult result = entry.backlog.flush(entry.socket, batchPart(entry), holdAt);
+    entry.batchFrom = batch_.size();
+    if (!entry.tickMarks.empty() && entry.backlog.bytesSent() >= entry.tickMarks.front() + kHeaderSize) {
+        entry.lastTickAt = clock_();  // that Tick has been handed over whole just now
+        entry.tickMarks.erase(entry.tickMarks.begin());
+    }
+    entry.holdEnd = result == SendBacklog::FlushResult::Held ? entry.lastTickAt + interval
+                                                             : std::numeric_limits<double>::infinity();
+    return result;
 }
 
 void PlayerTable::flushAll() {
@@ -176,15 +219,11 @@ void PlayerTable::flushAll() {
         std::size_t index = 0;
         while (index < entries_.size()) {
             PlayerEntry& entry = entries_[index];
-            if (entry.backlog.empty()) {
+            if (entry.backlog.empty() && entry.batchFrom == batch_.size()) {
                 ++index;
                 continue;
             }
-            const SendBacklog::FlushResult result = entry.backlog.flush(entry.socket);
-            if (entry.tickWaiting && entry.backlog.bytesSent() >= entry.tickEnd) {
-                entry.tickWaiting = false;  // the Tick that waited has gone out just now
-                entry.lastTickAt = clock_();
-            }
+            const SendBacklog::FlushResult result = flushPlayer(entry);
             if (result != SendBacklog::FlushResult::Failed && entry.backlog.size() <= backlogBound_) {
                 ++index;
                 continue;
@@ -199,6 +238,14 @@ void PlayerTable::flushAll() {
             again = true;
         }
     }
+    // Every player's part of the batch has gone out or into its own backlog.
+    batch_.clear();
+    double nextHoldEnd = std::numeric_limits<double>::infinity();
+    for (PlayerEntry& entry : entries_) {
+        entry.batchFrom = 0;
+        nextHoldEnd = std::min(nextHoldEnd, entry.holdEnd);
+    }
+    nextHoldEnd_.store(nextHoldEnd, std::memory_order_relaxed);
     // Every Leave queued so far is out, or waits in order in a backlog ahead of anything
     // about a newcomer: the numbers of the removed players may be handed out again.
     freeNumbers_.insert(freeNumbers_.end(), leaving_.begin(), leaving_.end());

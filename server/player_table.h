@@ -1,6 +1,7 @@
 // player_table.h -- the server's player registry, which is also its connection table.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -48,14 +49,20 @@ struct PlayerEntry {
     LogPace invalidPackets;       // pace of its "invalid packet" lines
     LogPace droppedPackets;       // pace of its lines about packets dropped over budget
 
-    // Bytes due to this player that its socket has not taken yet, in the order they must go out.
+    // Bytes due to this player that its socket has not taken yet, in the order they must go
+    // out, ahead of its part of the table's shared batch (see PlayerTable::queueForAll).
     SendBacklog backlog;
+    std::size_t batchFrom = 0;  // its part of the shared batch starts here
 
     // The worker's Tick schedule for this connection (server clock, seconds).
     double lastTickAt = -std::numeric_limits<double>::infinity();  // read after its last Tick went to the socket
-    bool tickOwed = false;      // the current round's Tick has not gone to it yet (too soon after the last)
-    bool tickWaiting = false;   // its last Tick waits in the backlog (the socket was full)
-    std::uint64_t tickEnd = 0;  // the backlog's bytesAppended() just after that Tick
+    // Stream positions (SendBacklog's count) of the Ticks queued for it that have not gone out
+    // whole, oldest first. A Tick, and everything behind it, waits until the connection's
+    // previous Tick is more than the tick interval old: the connection never sees two Ticks
+    // closer than that, and every packet still reaches it in the order everyone gets it.
+    std::vector<std::uint64_t> tickMarks;
+    // When the Tick its last flush stopped at may go; +inf when it is not waiting for that.
+    double holdEnd = std::numeric_limits<double>::infinity();
 };
 
 enum class SendResult {
@@ -120,29 +127,44 @@ public:
     // "Player N [ name ]" for log lines about the player at `index`.
     std::string describePlayer(std::size_t index) const;
 
-    // Sending. Packets are queued in each player's backlog and go out with flushAll, so that
-    // a busy server sends several packets to a player in one call; the bytes and their order
-    // on each connection are the same as if each packet were sent alone.
+    // Sending. Packets are queued and go out with flushAll, so that a busy server sends
+    // several packets to a player in one call; the bytes and their order on each connection
+    // are the same as if each packet were sent alone. What goes to every player is kept once,
+    // in a batch shared by all of them (each player's part starts where it stood when the
+    // player was registered); what goes to one player only is queued in its own backlog,
+    // behind its part of the batch so far.
 
-    // Queues a relayed packet for the player at `index`.
+    // Queues a relayed packet for the player at `index` alone.
     void queueRelay(std::size_t index, std::span<const std::uint8_t> bytes);
-    // Queues the header-only packet (0xAA, sender, type, 0) for the player at `index`.
+    // Queues the header-only packet (0xAA, sender, type, 0) for the player at `index` alone.
     void queueHeader(std::size_t index, std::uint8_t sender, MsgType type);
+    // Queues bytes for every player, in one copy.
+    void queueForAll(std::span<const std::uint8_t> bytes);
     // Queues the header-only packet for every player, in table order, and records it.
     void broadcastHeader(std::uint8_t sender, MsgType type);
+    // Queues the Tick for every player, and records it. Each player's Tick goes out with a
+    // flush once its previous Tick is more than tickInterval old (what is queued before it
+    // need not wait); until then it, and what is queued behind it, waits.
+    void broadcastTick();
     // The match recording (--record) that every packet sent to all players goes into as well,
     // once; null: none. The writer belongs to the program and outlives the table's use.
     void setRecording(RecordingWriter* recording) { recording_ = recording; }
     // Adds a packet that went to every player to the recording, if there is one.
     void recordBroadcast(const PacketRecord& record);
-    // Sends each player as much of its backlog as its socket takes, without waiting; the
-    // rest waits, in order, for the next flush. A player whose connection is broken, or whose
+    // Sends each player as much of its backlog and its part of the batch as its socket takes,
+    // without waiting, and no further than a Tick that must still wait; the rest waits, in
+    // its own backlog and in order, for the next flush, and the batch is empty again. A player whose connection is broken, or whose
     // backlog has grown beyond backlogBound, is gone: a Leave for it is queued for everyone,
     // it is removed, and the flush carries on until nothing more can go out. Then the numbers
     // of the players removed so far become free.
     void flushAll();
-    // The clock that times when a Tick waiting in a backlog goes out (the worker's).
+    // The clock that times each player's Ticks (the worker's).
     void setClock(GameClock clock) { clock_ = std::move(clock); }
+    // When the earliest Tick that the last flushes left waiting for its time may go (server
+    // clock, seconds); +inf when none waits for that (a Tick waiting for room in a full
+    // socket goes with the flush the network loop makes when the socket drains). The one
+    // member any thread may read without the players lock: the worker sleeps until it.
+    double nextHoldEnd() const { return nextHoldEnd_.load(std::memory_order_relaxed); }
     // Bytes a player's backlog may hold after a flush before the player is removed.
     std::size_t backlogBound() const { return backlogBound_; }
     void setBacklogBound(std::size_t bytes) { backlogBound_ = bytes; }
@@ -156,7 +178,16 @@ public:
     SendResult sendTo(std::size_t index, std::span<const std::uint8_t> bytes);
 
 private:
+    // Flushes one player (see flushAll), its part of the batch included; updates its Tick
+    // schedule.
+    SendBacklog::FlushResult flushPlayer(PlayerEntry& entry);
+    // Moves the player's part of the batch into its own backlog, so that bytes for it alone
+    // can follow.
+    void takeOwnCopy(PlayerEntry& entry);
+    std::span<const std::uint8_t> batchPart(const PlayerEntry& entry) const;
+
     RecordingWriter* recording_ = nullptr;
+    std::vector<std::uint8_t> batch_;  // bytes queued for every player since the last flushAll
     void showPlayerList();
     // The summary lines of the player at `index`: invalid packets and dropped ones (0: none).
     void logSummaries(std::size_t index, std::uint64_t invalid, std::uint64_t dropped);
@@ -170,6 +201,7 @@ private:
     std::size_t backlogBound_ = kDefaultBacklogBound;
     std::uint64_t slowReadersRemoved_ = 0;
     GameClock clock_ = secondsSinceStart;
+    std::atomic<double> nextHoldEnd_{std::numeric_limits<double>::infinity()};
 };
 
 }  // namespace kestrane

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <numeric>
 #include <thread>
 
 #include "platform/tcp_socket.h"
@@ -56,6 +57,38 @@ TEST(TcpSocket, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
     const std::uint8_t bytes[4] = {0xAA, 0, 10, 0};
     EXPECT_EQ(a.send(bytes), -1);  // EPIPE, and no SIGPIPE
     EXPECT_EQ(a.probePeer(), PeerStatus::Closed);
+}
+
+TEST(TcpSocket, GatherSendKeepsThePiecesInOrderAndSkipsEmptyOnes) {
+    auto sockets = TcpSocket::pair();
+    ASSERT_TRUE(sockets);
+    auto& [a, b] = *sockets;
+    std::vector<std::uint8_t> ones(TcpSocket::kMaxSendPieces + 4);
+    std::iota(ones.begin(), ones.end(), 1);
+    std::vector<std::span<const std::uint8_t>> many;
+    for (const std::uint8_t& byte : ones) {
+        many.emplace_back(&byte, 1);
+    }
+    const std::vector<std::uint8_t> head{0xAA, 1}, tail{7, 0};
+    const struct {
+        std::vector<std::span<const std::uint8_t>> pieces;
+        long sent;
+        std::vector<std::uint8_t> read;
+    } cases[] = {
+        {{head, {}, tail, std::span(ones).first(1)}, 5, {0xAA, 1, 7, 0, 1}},
+        {{{}, {}}, 0, {}},
+        {many, static_cast<long>(TcpSocket::kMaxSendPieces),  // the first pieces only: a short send
+         std::vector<std::uint8_t>(ones.begin(), ones.begin() + TcpSocket::kMaxSendPieces)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(a.sendPieces(c.pieces, /*dontWait=*/true), c.sent);
+        std::vector<std::uint8_t> got(64);
+        const long read = c.read.empty() ? 0 : b.receive(got, /*dontWait=*/true);
+        got.resize(static_cast<std::size_t>(std::max(read, 0L)));
+        EXPECT_EQ(got, c.read);
+    }
+    b.close();
+    EXPECT_EQ(a.sendPieces(std::vector<std::span<const std::uint8_t>>{head}), -1);  // EPIPE, and no SIGPIPE
 }
 
 TEST(TcpSocket, SecondListenerOnATakenPortFails) {

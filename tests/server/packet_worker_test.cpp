@@ -47,7 +47,9 @@ protected:
 TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheIntervalOnAnyConnection) {
     // Sending to many players takes time: while the worker passes, the clock moves on by
     // `cost` after every reading (two a player), several milliseconds a round in every other
-    // round and a tenth of that in the rest.
+    // round and a tenth of that in the rest. A relay goes out with every round and another
+    // right after it, while a connection the last round reached late still waits for its Tick:
+    // every connection must still get the same packets in the same order.
     double now = 100.0;
     double cost = 0;
     double passCost = 0;
@@ -67,6 +69,7 @@ TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheInterval
     }
     std::vector<std::vector<double>> handedOver(peers.size());  // per connection
     std::vector<std::size_t> ticksRead(peers.size(), 0);
+    std::vector<std::string> order(peers.size());  // what each connection got: 'T' Tick, 'S' Stop
     auto pass = [&] {
         cost = passCost;
         worker.runPass();
@@ -83,21 +86,29 @@ TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheInterval
             PacketStreamReader reader;
             PacketQueue queue;
             readAvailablePackets(peers[i], reader, queue);
-            ticksRead[i] += queue.size();
+            while (std::optional<PacketRecord> packet = queue.takeFront()) {
+                const bool tick = packet->msgType() == MsgType::Tick;
+                ticksRead[i] += tick ? 1 : 0;
+                order[i] += tick ? 'T' : 'S';
+            }
         }
     };
+    const PacketRecord stop = makePacket(1, MsgType::Stop);
     // As the worker's thread does: sleep until due, waking a little late.
     auto sleepUntilDue = [&] { now += worker.secondsUntilDue() + 0.0002; };
 
     for (int round = 0; round < 1000; ++round) {
         passCost = round % 2 == 0 ? 0.0001 : 0.00001;
+        state.queue.push(stop);
+        pass();
+        state.queue.push(stop);
         pass();
         while (worker.secondsUntilDue() < worker.secondsUntilTick()) {
             sleepUntilDue();  // a connection the last round reached late gets its Tick a little later
             pass();
         }
         sleepUntilDue();
-        if (round % 100 == 99) {
+        if (round % 10 == 9) {
             readTicks();  // before the socket pairs' buffers fill
         }
     }
@@ -110,7 +121,9 @@ TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheInterval
         }
         // No drift by the time each round takes to send: only the wake-up's lateness.
         EXPECT_LT((times.back() - times.front()) / 999.0, 0.0505);
+        EXPECT_EQ(order[i], order[0]) << "connection " << i;
     }
+    EXPECT_EQ(order[0].size(), 3000u);
 
     // A stall of a second: one Tick at once, none made up, the next a full interval later.
     passCost = 0;
@@ -154,6 +167,35 @@ TEST_F(PacketWorkerTest, TickGoesOutBeforeTheNextPacketWhenDueAndNeverSooner) {
     worker.runPass();
     worker.runPass();
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick}));
+}
+
+TEST_F(PacketWorkerTest, TickTooSoonForOneConnectionWaitsThereWithWhatFollowsAndNobodyElseWaits) {
+    const Bytes tick{0xAA, 0, 10, 0};
+    const Bytes stop{0xAA, 2, 7, 0};
+    const Bytes steer{0xAA, 3, 6, 1, 4};
+    worker.runPass();  // the first round, at 100.0
+    for (int n = 1; n <= 3; ++n) {
+        receivedBy(n);
+    }
+    state.players[0].lastTickAt = 100.012;  // the first round reached player 1 late
+    now = 100.051;
+    handle(makePacket(2, MsgType::Stop));  // the second round, and a relay behind it
+    EXPECT_TRUE(receivedBy(1).empty());
+    EXPECT_EQ(receivedBy(2), (std::vector<Bytes>{tick, stop}));
+    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{tick, stop}));
+    EXPECT_NEAR(worker.secondsUntilDue(), 0.011, 1e-9);  // the worker wakes for player 1's Tick
+    now = 100.055;
+    handle(makePacket(3, MsgType::Steer, Bytes{4}));
+    EXPECT_TRUE(receivedBy(1).empty());
+    EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{steer}));
+    now = 100.062;  // exactly 50 ms after its last Tick: still too soon
+    EXPECT_FALSE(worker.runPass());
+    EXPECT_TRUE(receivedBy(1).empty());
+    now = 100.0621;
+    EXPECT_FALSE(worker.runPass());
+    EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{tick, stop, steer}));  // in everybody's order
+    EXPECT_EQ(state.players[0].lastTickAt, now);
+    EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick());  // nothing waits any more
 }
 
 TEST_F(PacketWorkerTest, TickThatWaitedForRoomStartsItsIntervalWhenItGoesOut) {

@@ -115,7 +115,7 @@ TEST(ConnectionLimits, PlayersAndAddressesAreCappedAndRefusalsLoggedOnceAMinute)
     EXPECT_TRUE(refusals.shouldLog(Ipv4Address{{12, 0, 0, 1}}, 200.0));  // once the minute is over
 }
 
-TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeAndSendsItInOrderLater) {
+TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeOrMayNotSendYetAndSendsItInOrderLater) {
     auto pair = TcpSocket::pair();
     ASSERT_TRUE(pair);
     TcpSocket& server = (*pair)[0];
@@ -126,29 +126,58 @@ TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeAndSendsItInOrderLater) {
 
     std::vector<std::uint8_t> sent(256 * 1024);
     std::iota(sent.begin(), sent.end(), 0);  // a counting pattern: any loss or reordering shows
+    std::vector<std::uint8_t> received;
+    std::uint8_t buffer[8192];
+    auto readAll = [&] {
+        for (long got = 0; (got = client.receive(buffer, /*dontWait=*/true)) > 0;) {
+            received.insert(received.end(), buffer, buffer + got);
+        }
+    };
     SendBacklog backlog;
+    // Every other piece is appended, the rest are passed as a tail (a shared buffer's view):
+    // either way what the socket does not take stays, in order.
     for (std::size_t at = 0; at < sent.size(); at += 1000) {
-        backlog.append(std::span(sent).subspan(at, std::min<std::size_t>(1000, sent.size() - at)));
-        ASSERT_NE(backlog.flush(server), SendBacklog::FlushResult::Failed);
+        const auto piece = std::span(sent).subspan(at, std::min<std::size_t>(1000, sent.size() - at));
+        if ((at / 1000) % 2 == 0) {
+            backlog.append(piece);
+            ASSERT_NE(backlog.flush(server), SendBacklog::FlushResult::Failed);
+        } else {
+            ASSERT_NE(backlog.flush(server, piece), SendBacklog::FlushResult::Failed);
+        }
     }
     EXPECT_GT(backlog.size(), 100'000u);  // the reader has not read: most of it waits
     EXPECT_TRUE(backlog.waitingForRoom());
+    EXPECT_EQ(backlog.bytesAppended(), sent.size());
 
-    std::vector<std::uint8_t> received;
-    std::uint8_t buffer[8192];
+    // Held at a position: everything before it goes, however much room there is, and not a
+    // byte more, until the hold is lifted.
+    const std::uint64_t holdAt = 200'003;
+    SendBacklog::FlushResult result = SendBacklog::FlushResult::Waiting;
+    for (int step = 0; step < 100'000 && result != SendBacklog::FlushResult::Held; ++step) {
+        result = backlog.flush(server, {}, holdAt);
+        ASSERT_NE(result, SendBacklog::FlushResult::Failed);
+        client.waitReadable(1000);
+        readAll();
+    }
+    ASSERT_EQ(result, SendBacklog::FlushResult::Held);
+    EXPECT_FALSE(backlog.waitingForRoom());  // the socket is not what it waits for
+    readAll();
+    EXPECT_EQ(received.size(), holdAt);
+    EXPECT_EQ(backlog.bytesSent(), holdAt);
+
     while (received.size() < sent.size()) {
         if (backlog.flush(server) == SendBacklog::FlushResult::Drained && !client.waitReadable(1000)) {
             break;
         }
-        const long got = client.receive(buffer, /*dontWait=*/true);
-        if (got > 0) {
-            received.insert(received.end(), buffer, buffer + got);
-        }
+        readAll();
     }
     EXPECT_TRUE(backlog.empty());
     EXPECT_FALSE(backlog.waitingForRoom());
     EXPECT_TRUE(received == sent);
 
+    // A tail that goes out whole leaves nothing behind.
+    EXPECT_EQ(backlog.flush(server, std::span(sent).first(10)), SendBacklog::FlushResult::Drained);
+    EXPECT_TRUE(backlog.empty());
     backlog.append(std::span(sent).first(10));
     client.close();
     server.shutdown();
