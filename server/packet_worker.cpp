@@ -69,7 +69,8 @@ bool PacketWorker::runPass() {
     const bool roundDue = start - lastRoundAt_ > static_cast<double>(tickInterval);
     const bool holdOver = start > state_.players.nextHoldEnd();
     const std::optional<PacketRecord> record = state_.queue.front();
-    if (!record && !roundDue && !holdOver && start < resumeDeadline_) {
+    const bool batchDue = start >= (record ? batchStart_ + kMaxBatchAge : batchDueAt());
+    if (!record && !roundDue && !holdOver && start < resumeDeadline_ && !batchDue) {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
@@ -86,9 +87,8 @@ bool PacketWorker::runPass() {
         state_.players.logPacedSummaries(start);
         flush = true;
     }
-    if (flush) {
-        state_.players.flushAll();
-        batchPasses_ = 0;
+    if (flush || (batchPasses_ > 0 && batchDue)) {
+        flushAll();
     }
     if (!record) {
         return false;
@@ -99,11 +99,31 @@ bool PacketWorker::runPass() {
     if (batchPasses_++ == 0) {
         batchStart_ = now;
     }
-    if (state_.queue.empty() || batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge) {
-        state_.players.flushAll();
-        batchPasses_ = 0;
+    batchGap_ = flushGap(state_.players.size());
+    if (batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge ||
+        (state_.queue.empty() && now - lastFlushAt_ >= batchGap_)) {
+        flushAll();
     }
     return true;
+}
+
+void PacketWorker::flushAll() {
+    state_.players.flushAll();
+    batchPasses_ = 0;
+    lastFlushAt_ = clock_();
+}
+
+// With the queue empty: a batch waits for the gap after the last flush, or until it is too old.
+double PacketWorker::batchDueAt() const {
+    if (batchPasses_ == 0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return std::min(batchStart_ + kMaxBatchAge, lastFlushAt_ + batchGap_);
+}
+
+double PacketWorker::flushGap(std::size_t players) {
+    const std::size_t beyond = players > kSpreadFromPlayers ? players - kSpreadFromPlayers : 0;
+    return std::min(kMaxBatchAge, static_cast<double>(beyond) * kFlushGapPerPlayer);
 }
 
 double PacketWorker::secondsUntilTick() const {
@@ -112,7 +132,7 @@ double PacketWorker::secondsUntilTick() const {
 }
 
 double PacketWorker::secondsUntilDue() const {
-    const double due = std::min(resumeDeadline_, state_.players.nextHoldEnd());
+    const double due = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt()});
     return std::clamp(due - clock_(), 0.0, secondsUntilTick());
 }
 

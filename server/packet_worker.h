@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <thread>
 
 #include "common/frame_timer.h"
@@ -24,12 +26,19 @@ namespace kestrane {
 // sender included, and for Join, Leave, PlayerState and Fire also does what they ask.
 // What a pass sends goes out at the end of the pass once the queue is empty; while records
 // wait, up to kMaxBatch passes (or kMaxBatchAge) share one send per player, which keeps a
-// crowded server from spending itself on system calls. Between passes with nothing queued
-// the thread sleeps until a record arrives, the next Tick is due or a waiting Tick may go.
+// crowded server from spending itself on system calls. A server of more than
+// kSpreadFromPlayers players also lets flushes follow each other no closer than
+// flushGap() apart (a record that arrives sooner waits for the rest of the gap): each flush
+// costs a send per player, and the more players the more records, so a crowded server would
+// otherwise spend itself on sends of one or two packets. Between passes with nothing queued
+// the thread sleeps until a record arrives, the next Tick is due, a waiting Tick may go or a
+// waiting batch is due.
 class PacketWorker {
 public:
     static constexpr int kMaxBatch = 64;
     static constexpr double kMaxBatchAge = 0.002;  // seconds
+    static constexpr std::size_t kSpreadFromPlayers = 64;
+    static constexpr double kFlushGapPerPlayer = 0.00001;  // seconds, each player beyond kSpreadFromPlayers
     // After a Join, the Resume goes out when every joined player has answered, and at the
     // latest this long after the Join (a joined player that never answers cannot stop the game).
     static constexpr double kResumeWait = 1.0;  // seconds
@@ -48,6 +57,9 @@ public:
     // One pass, on the calling thread (the thread body, and tests driving a fake clock).
     // Returns true when it handled a record.
     bool runPass();
+    // The least time between two flushes for `players` players, in seconds: 0 up to
+    // kSpreadFromPlayers, then kFlushGapPerPlayer more each, kMaxBatchAge at most.
+    static double flushGap(std::size_t players);
     // Seconds until the next Tick is due; 0 when it is due now.
     double secondsUntilTick() const;
     // Seconds until the next Tick round, the Resume deadline or the end of a Tick's wait on
@@ -61,12 +73,17 @@ private:
     void relayPacket(const PacketRecord& record);
     void readyCheck();
     void sendResume();
+    void flushAll();
+    // When the batch waiting to go out is due; +inf: none waits.
+    double batchDueAt() const;
 
     ServerState& state_;
     FrameTimer::Clock clock_;
     double lastRoundAt_;  // when the last Tick round started
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
+    double batchGap_ = 0;     // flushGap() when the last of them ran
+    double lastFlushAt_ = -std::numeric_limits<double>::infinity();
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)
     double resumeDeadline_;         // when the Resume of the last Join is due at the latest; +inf: none owed
     std::uint16_t shotSerial_ = 0;  // the bullet id the next Fire gets: 0, then 1..101 round

@@ -267,6 +267,55 @@ TEST_F(PacketWorkerTest, LostConnectionIsAnnouncedOnceAndLeaveIsNotEchoed) {
 namespace kestrane {
 namespace {
 
+TEST(PacketWorkerBatches, CrowdedServerSpacesItsFlushesButNoRecordWaitsLongerThanTheGap) {
+    EXPECT_EQ(PacketWorker::flushGap(PacketWorker::kSpreadFromPlayers), 0.0);
+    EXPECT_NEAR(PacketWorker::flushGap(255), 191 * PacketWorker::kFlushGapPerPlayer, 1e-12);
+    double now = 100.0;
+    ServerState state;
+    PacketWorker worker{state, [&] { return now; }};
+    std::vector<TcpSocket> peers;
+    for (int i = 0; i < 100; ++i) {
+        auto pair = TcpSocket::pair();
+        ASSERT_TRUE(pair);
+        (*pair)[0].setNonBlocking(true);
+        (*pair)[1].setNonBlocking(true);
+        state.players.registerConnection(std::move((*pair)[0]));
+        peers.push_back(std::move((*pair)[1]));
+    }
+    const double gap = PacketWorker::flushGap(100);
+    EXPECT_NEAR(gap, 36 * PacketWorker::kFlushGapPerPlayer, 1e-12);
+    auto typesAt = [&](std::size_t peer) {
+        PacketStreamReader reader;
+        PacketQueue queue;
+        readAvailablePackets(peers[peer], reader, queue);
+        std::string types;
+        while (std::optional<PacketRecord> packet = queue.takeFront()) {
+            types += packet->msgType() == MsgType::Tick ? 'T' : 'S';
+        }
+        return types;
+    };
+    worker.runPass();  // the first round: a flush
+    EXPECT_EQ(typesAt(0), "T");
+    EXPECT_EQ(typesAt(99), "T");
+    state.queue.push(makePacket(1, MsgType::Stop));
+    EXPECT_TRUE(worker.runPass());
+    EXPECT_EQ(typesAt(0), "");  // too soon after the last flush
+    EXPECT_NEAR(worker.secondsUntilDue(), gap, 1e-12);
+    now += gap / 2;
+    state.queue.push(makePacket(1, MsgType::Stop));
+    EXPECT_TRUE(worker.runPass());
+    EXPECT_EQ(typesAt(99), "");
+    now = 100.0 + gap;
+    EXPECT_FALSE(worker.runPass());  // the gap is over: both go in one send
+    EXPECT_EQ(typesAt(0), "SS");
+    EXPECT_EQ(typesAt(99), "SS");
+    EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick());
+    now += gap;
+    state.queue.push(makePacket(1, MsgType::Stop));
+    EXPECT_TRUE(worker.runPass());  // a gap after the last flush: at once
+    EXPECT_EQ(typesAt(99), "S");
+}
+
 TEST_F(PacketWorkerTest, BusyQueueSharesSendsButKeepsEveryPacketInOrder) {
     worker.runPass();  // the first Tick
     receivedBy(1);
