@@ -12,9 +12,14 @@ namespace kestrane {
 
 namespace {
 
-// Slack added to the wait for the next Tick, so the timer finds the interval strictly passed
+// Slack added to the wait for the next round, so the timer finds the interval strictly passed
 // when the thread wakes.
-constexpr double kTickWakeSlack = 0.0002;
+constexpr double kTickWakeSlack = 0.0001;
+// Slack added to the wait for a Tick that waits on its connection (and the other deadlines).
+// Smaller than the round's: a connection whose Ticks have fallen behind the rounds (its reader
+// was slow, or the worker was not scheduled) goes out a little sooner after its interval than
+// the next round starts after its own, and so catches up instead of drifting further behind.
+constexpr double kHoldWakeSlack = 0.00001;
 
 }  // namespace
 
@@ -57,7 +62,9 @@ void PacketWorker::packetWorker() {
         if (runPass()) {
             continue;
         }
-        const auto wait = std::chrono::duration<double>(secondsUntilDue() + kTickWakeSlack);
+        const double untilOther = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt()}) - clock_();
+        const auto wait = std::chrono::duration<double>(
+            std::min(secondsUntilTick() + kTickWakeSlack, std::max(untilOther, 0.0) + kHoldWakeSlack));
         state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
                                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
     }
@@ -74,7 +81,7 @@ bool PacketWorker::runPass() {
         return false;
     }
     std::lock_guard lock(state_.playersMutex);
-    bool flush = holdOver;  // a Tick that waited for its connection's interval may go now
+    bool flush = false;
     if (start >= resumeDeadline_) {
         sendResume();  // somebody joined has not answered in time
         flush = true;
@@ -89,6 +96,8 @@ bool PacketWorker::runPass() {
     }
     if (flush || (batchPasses_ > 0 && batchDue)) {
         flushAll();
+    } else if (holdOver) {
+        state_.players.flushWaitingTicks();  // a Tick that waited for its connection's interval
     }
     if (!record) {
         return false;

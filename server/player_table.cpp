@@ -240,16 +240,36 @@ void PlayerTable::flushAll() {
     }
     // Every player's part of the batch has gone out or into its own backlog.
     batch_.clear();
-    double nextHoldEnd = std::numeric_limits<double>::infinity();
     for (PlayerEntry& entry : entries_) {
         entry.batchFrom = 0;
-        nextHoldEnd = std::min(nextHoldEnd, entry.holdEnd);
     }
-    nextHoldEnd_.store(nextHoldEnd, std::memory_order_relaxed);
+    updateNextHoldEnd();
     // Every Leave queued so far is out, or waits in order in a backlog ahead of anything
     // about a newcomer: the numbers of the removed players may be handed out again.
     freeNumbers_.insert(freeNumbers_.end(), leaving_.begin(), leaving_.end());
     leaving_.clear();
+}
+
+void PlayerTable::flushWaitingTicks() {
+    const double now = clock_();
+    for (PlayerEntry& entry : entries_) {
+        if (entry.holdEnd < now) {
+            const SendBacklog::FlushResult result = flushPlayer(entry);
+            if (result == SendBacklog::FlushResult::Failed || entry.backlog.size() > backlogBound_) {
+                flushAll();  // removes it, as any flush would
+                return;
+            }
+        }
+    }
+    updateNextHoldEnd();
+}
+
+void PlayerTable::updateNextHoldEnd() {
+    double nextHoldEnd = std::numeric_limits<double>::infinity();
+    for (const PlayerEntry& entry : entries_) {
+        nextHoldEnd = std::min(nextHoldEnd, entry.holdEnd);
+    }
+    nextHoldEnd_.store(nextHoldEnd, std::memory_order_relaxed);
 }
 
 void PlayerTable::dropPlayer(std::uint8_t number) {

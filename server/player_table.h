@@ -158,6 +158,11 @@ public:
     // it is removed, and the flush carries on until nothing more can go out. Then the numbers
     // of the players removed so far become free.
     void flushAll();
+    // Flushes only the players whose Tick waited for its time and whose time is over (see
+    // nextHoldEnd), so that it goes out at once and not behind everyone else's sends; the
+    // rest of the batch waits for flushAll. A player found broken or too slow here makes it
+    // a flushAll.
+    void flushWaitingTicks();
     // The clock that times each player's Ticks (the worker's).
     void setClock(GameClock clock) { clock_ = std::move(clock); }
     // When the earliest Tick that the last flushes left waiting for its time may go (server
@@ -185,6 +190,7 @@ private:
     // can follow.
     void takeOwnCopy(PlayerEntry& entry);
     std::span<const std::uint8_t> batchPart(const PlayerEntry& entry) const;
+    void updateNextHoldEnd();
 
     RecordingWriter* recording_ = nullptr;
     std::vector<std::uint8_t> batch_;  // bytes queued for every player since the last flushAll
