@@ -62,8 +62,8 @@ public:
     static double flushGap(std::size_t players);
     // Seconds until the next Tick is due; 0 when it is due now.
     double secondsUntilTick() const;
-    // Seconds until the next Tick round, the Resume deadline or the end of a Tick's wait on
-    // its connection, whichever comes first; 0 when due now.
+    // Seconds until the next Tick round, the Resume deadline, the end of a Tick's wait on its
+    // connection or a waiting batch's flush, whichever comes first; 0 when due now.
     double secondsUntilDue() const;
 
 private:
