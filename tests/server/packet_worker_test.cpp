@@ -362,7 +362,12 @@ TEST_F(PacketWorkerTest, ResumeWaitsOnlyForJoinedPlayersAndAtMostOneSecond) {
     // Player 2 joins and player 1 answers: everyone who joined has answered, at once.
     say(2, MsgType::Join);
     say(1, MsgType::PlayerState);
-    for (std::uint8_t n = 1; n <= 3; ++n) {
+    // Each Resume is that player's own, behind what went to everyone before it.
+    const std::vector<Bytes> toThree = receivedBy(3);
+    ASSERT_GE(toThree.size(), 2u);
+    EXPECT_EQ(toThree[toThree.size() - 2][2], static_cast<std::uint8_t>(MsgType::PlayerState));
+    EXPECT_EQ(toThree.back(), (Bytes{0xAA, 3, 3, 0}));
+    for (std::uint8_t n = 1; n <= 2; ++n) {
         EXPECT_EQ(resumesTo(n), (std::vector<Bytes>{{0xAA, n, 3, 0}}));
     }
 
