@@ -132,25 +132,28 @@ void Bot::serviceSocket(const Readiness& ready) {
     if (!watched_) {
         return;
     }
+    applyRead();  // what an earlier read brought goes first, timed as it was
     readTimed_ = false;
     if (!session_.serviceSocket(ready)) {
         watched_ = false;  // ended: its ServerClosing is queued
     }
-    if (readTimed_) {
-        applyRead(readAt_);
-    }
+    readPending_ = readTimed_;
 }
 
-void Bot::applyRead(double arrivedAt) {
+bool Bot::applyRead() {
+    if (!readPending_) {
+        return false;
+    }
+    readPending_ = false;
     PacketQueue& queue = session_.queue();
     while (phase_.load() != BotPhase::Gone) {
         const std::optional<PacketRecord> record = queue.takeFront();
         if (!record) {
             break;
         }
-        apply(*record, arrivedAt);
+        apply(*record, readAt_);
     }
-    stopFramesOnceLeaving();
+    return true;
 }
 
 void Bot::stopFramesOnceLeaving() {
@@ -165,7 +168,7 @@ bool Bot::runPass(double now) {
     if (phase == BotPhase::Idle || phase == BotPhase::Gone) {
         return false;
     }
-    bool busy = !readsOwnSocket_ && dispatchOne();
+    bool busy = readsOwnSocket_ ? applyRead() : dispatchOne();
     stopFramesOnceLeaving();
     if (nextFrameAt_ == kNever) {
         return busy;
