@@ -117,8 +117,8 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs, bool receiveTh
     world_.setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     setPhase(BotPhase::Joining);
+    readsOwnSocket_ = !receiveThread;
     if (!receiveThread) {
-        readsOwnSocket_ = true;
         watched_ = true;
         return true;
     }

@@ -68,8 +68,9 @@ struct BotCounters {
 // runner's), like the client's main loop: packets are applied in the order they came and,
 // when the frame timer (1/30 s) comes due, the brain sets the keyboard and a frame tick runs.
 // With a receive thread, each pass applies at most one queued packet, as the client does;
-// without one, each pass applies everything the last read brought (see serviceSocket). Nothing here is thread-safe except
-// phase() and the join status accessors, which any thread may read.
+// without one, each pass applies everything the last read brought (see serviceSocket).
+// Nothing here is thread-safe except phase() and the join status accessors, which any thread
+// may read.
 class Bot {
 public:
     // `cp949Name`: the player name as it travels (at most 20 bytes are used). `seed` decides the
@@ -182,7 +183,8 @@ private:
         std::atomic<std::size_t> players{0};
     } status_;
     bool watched_ = false;
-    // No receive thread: the driving thread reads the socket and applies what it read at once.
+    // No receive thread: the driving thread reads the socket (serviceSocket) and the next pass
+    // applies what the read brought.
     bool readsOwnSocket_ = false;
     // While serviceSocket reads: whether the moment of the read has been taken, and that moment.
     bool readTimed_ = false;

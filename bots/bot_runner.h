@@ -37,8 +37,8 @@ std::string botName(std::string_view prefix, int number);
 // Runs options.count bots. Bots are driven round-robin by one thread or a few, each bot always
 // by the same one, which also reads its socket: a thread waits on one poller over all its bots'
 // sockets until a packet arrives for one of them or a frame comes due, reads every ready
-// socket, then applies what each read brought. The bots have no receive threads. All members are for one controlling thread (the program's main
-// thread, a test, a benchmark).
+// socket, then applies what each read brought. The bots have no receive threads. All members
+// are for one controlling thread (the program's main thread, a test, a benchmark).
 class BotRunner {
 public:
     BotRunner(BotRunnerOptions options, BotLog& log);

@@ -24,10 +24,6 @@ inline constexpr std::uint8_t kMoveIdle = 0;     // no move key held
 inline constexpr std::uint8_t kMoveKeyHeld = 1;  // Up or Down held: walking
 inline constexpr std::uint8_t kMoveStopDue = 2;  // both released: Stop goes out next frame
 
-// Everything one client knows about the game: a simulation that changes only when a packet is
-// applied (dispatcher.h) or a frame runs (frame_tick.h), and leaves what it asks of the outside
-// world in `outbox`. It holds no socket, display or sound device, so several worlds may live
-// in one process (tests, bots, a replay) and run without any. Main thread only.
 inline constexpr std::uint8_t kNoPlayerSlot = 0xFF;  // a table holds at most 255 players: slots 0 to 254
 constexpr std::array<std::uint8_t, 256> emptyPlayerSlots() {
     std::array<std::uint8_t, 256> slots{};
@@ -35,6 +31,10 @@ constexpr std::array<std::uint8_t, 256> emptyPlayerSlots() {
     return slots;
 }
 
+// Everything one client knows about the game: a simulation that changes only when a packet is
+// applied (dispatcher.h) or a frame runs (frame_tick.h), and leaves what it asks of the outside
+// world in `outbox`. It holds no socket, display or sound device, so several worlds may live
+// in one process (tests, bots, a replay) and run without any. Main thread only.
 struct ClientWorld {
     // caretClock paces the chat caret's blinking (seconds, monotonic).
     explicit ClientWorld(FrameTimer::Clock caretClock = secondsSinceStart);
