@@ -53,6 +53,14 @@ Bot::Bot(int index, std::string_view cp949Name, std::uint64_t seed, BotLog& log,
       frameTimer_(clock_) {
     session_.setPlayerName(cp949Name);
     session_.queue().setPushListener([this] {
+        if (readsOwnSocket_) {
+            // One read's packets all arrived at the moment of the read: one clock reading each.
+            if (!readTimed_) {
+                readAt_ = clock_();
+                readTimed_ = true;
+            }
+            return;
+        }
         arrivals_.notePush(clock_());
         if (wake_) {
             wake_();
@@ -109,6 +117,7 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs, bool receiveTh
     world_.setLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     recording_.writeLocalPlayer(session_.localPlayerNumber(), session_.playerName());
     setPhase(BotPhase::Joining);
+    readsOwnSocket_ = !receiveThread;
     if (!receiveThread) {
         watched_ = true;
         return true;
@@ -120,8 +129,37 @@ bool Bot::connectAndJoin(std::string_view address, int timeoutMs, bool receiveTh
 }
 
 void Bot::serviceSocket(const Readiness& ready) {
-    if (watched_ && !session_.serviceSocket(ready)) {
+    if (!watched_) {
+        return;
+    }
+    applyRead();  // what an earlier read brought goes first, timed as it was
+    readTimed_ = false;
+    if (!session_.serviceSocket(ready)) {
         watched_ = false;  // ended: its ServerClosing is queued
+    }
+    readPending_ = readTimed_;
+}
+
+bool Bot::applyRead() {
+    if (!readPending_) {
+        return false;
+    }
+    readPending_ = false;
+    PacketQueue& queue = session_.queue();
+    while (phase_.load() != BotPhase::Gone) {
+        const std::optional<PacketRecord> record = queue.takeFront();
+        if (!record) {
+            break;
+        }
+        apply(*record, readAt_);
+    }
+    return true;
+}
+
+void Bot::stopFramesOnceLeaving() {
+    const BotPhase phase = phase_.load();
+    if (phase == BotPhase::Leaving || phase == BotPhase::Gone) {
+        nextFrameAt_ = kNever;
     }
 }
 
@@ -130,9 +168,9 @@ bool Bot::runPass(double now) {
     if (phase == BotPhase::Idle || phase == BotPhase::Gone) {
         return false;
     }
-    bool busy = dispatchOne();
-    if (phase_.load() == BotPhase::Leaving || phase_.load() == BotPhase::Gone) {
-        nextFrameAt_ = kNever;
+    bool busy = readsOwnSocket_ ? applyRead() : dispatchOne();
+    stopFramesOnceLeaving();
+    if (nextFrameAt_ == kNever) {
         return busy;
     }
     if (now >= nextFrameAt_ && frameTimer_.due(kFrameSlot, framePeriod)) {
@@ -151,12 +189,18 @@ bool Bot::dispatchOne() {
         return false;
     }
     const double arrivedAt = arrivals_.takeFor(clock_());
-    recording_.writePacket(*record);
-    applyPacket(world_, *record);
-    sendOutbox();
+    apply(*record, arrivedAt);
     queue.popFront();
-    observe(*record, arrivedAt);
     return true;
+}
+
+void Bot::apply(const PacketRecord& record, double arrivedAt) {
+    if (recording_.isOpen()) {
+        recording_.writePacket(record);
+    }
+    applyPacket(world_, record);
+    sendOutbox();
+    observe(record, arrivedAt);
 }
 
 void Bot::observe(const PacketRecord& record, double arrivedAt) {
@@ -255,12 +299,20 @@ void Bot::setPhase(BotPhase phase) {
     }
 }
 
+// Called for every packet applied: only this thread stores the status, so it compares first
+// and stores (and tells the listener) only what changed.
 void Bot::publishStatus(bool worldStopped) {
-    bool changed = status_.worldStopped.exchange(worldStopped) != worldStopped;
-    changed |= status_.joins.exchange(counters_.joinsSeen) != counters_.joinsSeen;
-    changed |= status_.resumes.exchange(counters_.resumes) != counters_.resumes;
-    const std::size_t players = world_.playerRecords.size();
-    changed |= status_.players.exchange(players) != players;
+    bool changed = false;
+    const auto update = [&changed](auto& shared, auto value) {
+        if (shared.load(std::memory_order_relaxed) != value) {
+            shared.store(value);
+            changed = true;
+        }
+    };
+    update(status_.worldStopped, worldStopped);
+    update(status_.joins, counters_.joinsSeen);
+    update(status_.resumes, counters_.resumes);
+    update(status_.players, world_.playerRecords.size());
     if (changed && statusListener_) {
         statusListener_();
     }

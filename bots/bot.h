@@ -65,10 +65,12 @@ struct BotCounters {
 };
 
 // One bot. Built and connected on one thread, then driven by one thread at a time (the
-// runner's), exactly like the client's main loop: each pass applies at most one queued packet
-// and, when the frame timer (1/30 s) comes due, lets the brain set the keyboard and runs a
-// frame tick. The session's receive thread, or the driving thread (see serviceSocket), fills the queue. Nothing here is thread-safe
-// except phase() and the join status accessors, which any thread may read.
+// runner's), like the client's main loop: packets are applied in the order they came and,
+// when the frame timer (1/30 s) comes due, the brain sets the keyboard and a frame tick runs.
+// With a receive thread, each pass applies at most one queued packet, as the client does;
+// without one, each pass applies everything the last read brought (see serviceSocket).
+// Nothing here is thread-safe except phase() and the join status accessors, which any thread
+// may read.
 class Bot {
 public:
     // `cp949Name`: the player name as it travels (at most 20 bytes are used). `seed` decides the
@@ -103,13 +105,17 @@ public:
 
     // For a bot without a receive thread: whether its socket is to be watched now (connected,
     // and the connection has not ended), and for room to send as well; and what to do when a
-    // poller found `ready` on session().socket(). Driving thread only.
+    // poller found `ready` on session().socket(): flush, and read every whole packet that
+    // waits, each timed as arriving at the moment of the read. The next runPass applies them
+    // all; so a thread watching many bots reads every ready socket before it applies what
+    // came. Driving thread only.
     bool watchesSocket() const { return watched_; }
     bool wantsToSend() const { return session_.outgoingBytes() > 0; }
     void serviceSocket(const Readiness& ready);
 
     // One pass of the main loop at time `now` (seconds, the frame clock's): applies one queued
-    // packet, then a frame when it is due. True when it did either.
+    // packet (with a receive thread) or everything the last serviceSocket read (without), then
+    // a frame when it is due. True when it did either.
     bool runPass(double now);
     // When the next frame comes due (infinity while no frames are run).
     double nextFrameAt() const { return nextFrameAt_; }
@@ -146,7 +152,13 @@ public:
 
 private:
     bool dispatchOne();
+    // Applies what the last serviceSocket read, all of it (unless the bot is Gone before the
+    // end); false when there was nothing.
+    bool applyRead();
+    // Applies one record that arrived at `arrivedAt` as the client's dispatcher would.
+    void apply(const PacketRecord& record, double arrivedAt);
     void observe(const PacketRecord& record, double arrivedAt);
+    void stopFramesOnceLeaving();
     void runFrame();
     // Sends what the world asked to send; its sounds and pictures go unheard and unseen.
     void sendOutbox();
@@ -171,6 +183,13 @@ private:
         std::atomic<std::size_t> players{0};
     } status_;
     bool watched_ = false;
+    // No receive thread: the driving thread reads the socket (serviceSocket) and the next pass
+    // applies what the read brought.
+    bool readsOwnSocket_ = false;
+    // While serviceSocket reads: whether the moment of the read has been taken, and that moment.
+    bool readTimed_ = false;
+    double readAt_ = 0;
+    bool readPending_ = false;  // the last read queued packets that have not been applied yet
     std::function<void()> wake_;
     std::function<void()> statusListener_;
 

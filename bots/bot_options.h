@@ -17,7 +17,7 @@ struct BotProgramOptions {
     std::string namePrefix = "봇";  // UTF-8, as typed
     std::optional<std::uint64_t> seed;  // none: taken from the clock
     double durationSeconds = 0;         // 0: until SIGINT or SIGTERM
-    int threads = 0;                    // 0: one per 64 bots
+    int threads = 0;                    // 0: one per 256 bots
     std::string recordDirectory;        // empty: no recordings
 };
 
@@ -35,7 +35,7 @@ inline constexpr std::string_view kBotUsage =
     "  --seed S              a number that makes start positions and choices repeatable\n"
     "                        (default: taken from the clock and shown in the log)\n"
     "  --duration SECONDS    leave the game after this long (default: until Ctrl+C or SIGTERM)\n"
-    "  --threads N           threads that drive the bots, 1 to 64 (default: one per 64 bots)\n"
+    "  --threads N           threads that drive the bots, 1 to 64 (default: one per 256 bots)\n"
     "  --record-dir DIR      record each bot's game into DIR/botN.krec (N from 1; see kestrane-demo)\n"
     "  --help                show this text\n"
     "  --version             show the version\n"

@@ -15,7 +15,10 @@ namespace kestrane {
 
 namespace {
 
-constexpr int kBotsPerThread = 64;
+// One thread drives every bot a server can hold: it reads each ready socket before it applies
+// what came, so while a relay reaches hundreds of bots it finds many sockets ready at each
+// wake-up, where several threads would each wake for a few and scan all their sockets each time.
+constexpr int kBotsPerThread = 256;
 // A driving thread with no frame to wait for still looks at its bots this often.
 constexpr double kIdleWaitSeconds = 1.0;
 constexpr auto kWaitCheck = std::chrono::milliseconds(50);
@@ -34,10 +37,11 @@ std::string botName(std::string_view prefix, int number) {
     return std::string(cp949Prefix(prefix, room)) + digits;
 }
 
-// One driving thread: passes over its bots round-robin, one packet and at most one frame per
-// bot per pass, until a whole pass finds nothing to do; then waits, with one poller over all
-// its bots' sockets, until bytes arrive for one of them (or one can send again), the earliest
-// frame comes due, or it is asked to add, hold or stop. No bot has a thread of its own.
+// One driving thread: passes over its bots round-robin, applying what each bot's last read
+// brought and at most one frame per bot per pass, until a whole pass finds nothing to do; then
+// waits, with one poller over all its bots' sockets, until bytes arrive for one of them (or one
+// can send again), the earliest frame comes due, or it is asked to add, hold or stop, and reads
+// every socket found ready. No bot has a thread of its own.
 class BotRunner::Driver {
 public:
     explicit Driver(GameClock clock) : clock_(std::move(clock)), thread_([this] { run(); }) {}
@@ -135,7 +139,7 @@ private:
         for (std::size_t i = 0; i < watched_.size(); ++i) {
             const Readiness ready = poller_.readiness(i);
             if (ready.any()) {
-                watched_[i]->serviceSocket(ready);
+                watched_[i]->serviceSocket(ready);  // reads; the next pass applies
             }
         }
     }

@@ -23,7 +23,7 @@ struct BotRunnerOptions {
     int count = 4;
     std::string namePrefix = "bot";  // code page 949; bot i is named prefix + i (i from 1)
     std::uint64_t seed = 1;
-    int threads = 0;  // threads driving the bots; 0: one per 64 bots, at most the machine's cores
+    int threads = 0;  // threads driving the bots; 0: one per 256 bots, at most the machine's cores
     std::filesystem::path dataDirectory;  // where the sprite sets are; empty: the working directory
     std::chrono::milliseconds stepTimeout{10000};  // connect, welcome, and each join's Resume
     GameClock clock = secondsSinceStart;  // paces every bot's frames and times their echoes
@@ -34,11 +34,11 @@ struct BotRunnerOptions {
 // fit the 20 bytes of a name without splitting a two-byte character, then the number.
 std::string botName(std::string_view prefix, int number);
 
-// Runs options.count bots. Bots are driven round-robin by a few threads, each bot always by
-// the same one, which also reads its socket: a thread waits on one poller over all its bots'
-// sockets until a packet arrives for one of them or a frame comes due. The bots have no
-// receive threads. All members are for one controlling thread (the program's main
-// thread, a test, a benchmark).
+// Runs options.count bots. Bots are driven round-robin by one thread or a few, each bot always
+// by the same one, which also reads its socket: a thread waits on one poller over all its bots'
+// sockets until a packet arrives for one of them or a frame comes due, reads every ready
+// socket, then applies what each read brought. The bots have no receive threads. All members
+// are for one controlling thread (the program's main thread, a test, a benchmark).
 class BotRunner {
 public:
     BotRunner(BotRunnerOptions options, BotLog& log);

@@ -170,6 +170,7 @@ void ClientSession::stopNetwork() {
     socket_.close();
     std::lock_guard lock(outgoingMutex_);
     outgoing_.clear();
+    outgoingSize_ = 0;
     sendingFailed_ = false;
 }
 
@@ -180,6 +181,7 @@ void ClientSession::adopt(TcpSocket connected, std::uint8_t playerNumber) {
     localPlayerNumber_ = playerNumber;
     std::lock_guard lock(outgoingMutex_);
     outgoing_.clear();
+    outgoingSize_ = 0;
     sendingFailed_ = false;
 }
 
@@ -196,6 +198,7 @@ void ClientSession::sendPacket(const PacketRecord& record) {
     if (outgoing_.size() > kMaxOutgoingBytes) {
         giveUpConnection();
     }
+    outgoingSize_ = outgoing_.size();
 }
 
 void ClientSession::flushOutgoing() {
@@ -203,15 +206,11 @@ void ClientSession::flushOutgoing() {
     flushLocked();
 }
 
-std::size_t ClientSession::outgoingBytes() const {
-    std::lock_guard lock(outgoingMutex_);
-    return outgoing_.size();
-}
-
 void ClientSession::flushLocked() {
     if (!sendingFailed_ && outgoing_.flush(socket_) == SendBacklog::FlushResult::Failed) {
         giveUpConnection();
     }
+    outgoingSize_ = outgoing_.size();
 }
 
 void ClientSession::giveUpConnection() {

@@ -112,8 +112,9 @@ public:
     // Hands the socket as much of the outgoing buffer as it takes now, without waiting.
     // The main loop calls it once per pass.
     void flushOutgoing();
-    // Bytes sent but not yet taken by the socket.
-    std::size_t outgoingBytes() const;
+    // Bytes sent but not yet taken by the socket. Any thread; takes no lock, so a poller may
+    // ask it of every session before each wait.
+    std::size_t outgoingBytes() const { return outgoingSize_.load(); }
     // True once the connection has been given up because sending failed or fell too far behind.
     bool sendingFailed() const { return sendingFailed_.load(); }
 
@@ -159,6 +160,7 @@ private:
     // Shared with the receive thread, which flushes when the socket can take more.
     mutable std::mutex outgoingMutex_;
     SendBacklog outgoing_;  // guarded by outgoingMutex_
+    std::atomic<std::size_t> outgoingSize_{0};  // outgoing_.size(), stored under outgoingMutex_
     std::atomic<bool> sendingFailed_{false};
 };
 

@@ -12,6 +12,7 @@ void ClientWorld::setLocalPlayer(std::uint8_t number, const NameField& name) {
 
 void clearWorld(ClientWorld& world) {
     world.playerRecords.clear();
+    world.playerSlots = emptyPlayerSlots();
     clearBulletRecords(world);
     world.chatLines.clear();
     world.chatLineAge = 0;

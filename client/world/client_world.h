@@ -24,6 +24,13 @@ inline constexpr std::uint8_t kMoveIdle = 0;     // no move key held
 inline constexpr std::uint8_t kMoveKeyHeld = 1;  // Up or Down held: walking
 inline constexpr std::uint8_t kMoveStopDue = 2;  // both released: Stop goes out next frame
 
+inline constexpr std::uint8_t kNoPlayerSlot = 0xFF;  // a table holds at most 255 players: slots 0 to 254
+constexpr std::array<std::uint8_t, 256> emptyPlayerSlots() {
+    std::array<std::uint8_t, 256> slots{};
+    slots.fill(kNoPlayerSlot);
+    return slots;
+}
+
 // Everything one client knows about the game: a simulation that changes only when a packet is
 // applied (dispatcher.h) or a frame runs (frame_tick.h), and leaves what it asks of the outside
 // world in `outbox`. It holds no socket, display or sound device, so several worlds may live
@@ -46,8 +53,13 @@ struct ClientWorld {
     // Effects waiting for the caller.
     WorldOutbox outbox;
 
-    // Every player, the own one included, in the order they were added.
+    // Every player, the own one included, in the order they were added. Changed only through
+    // player_records.h (and emptied by clearWorld), which keep playerSlots in step.
     std::vector<PlayerRecord> playerRecords;
+    // Where each player number's record is in playerRecords, so that the packets naming a
+    // player find it without a search; kNoPlayerSlot for none. findPlayerRecord checks the
+    // slot against the table before trusting it.
+    std::array<std::uint8_t, 256> playerSlots = emptyPlayerSlots();
     // Every shot and mine in flight, in order of arrival.
     std::vector<BulletRecord> bulletRecords;
     // The local player's own shots [0] and mines [1] still in bulletRecords; raised by the

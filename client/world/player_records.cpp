@@ -108,6 +108,11 @@ int PlayerRecord::shownFrame() const { return energy != 0 ? safeFrame() : kDeadF
 
 int findPlayerRecord(const ClientWorld& world, std::uint8_t number) {
     const auto& records = world.playerRecords;
+    const std::size_t slot = world.playerSlots[number];
+    if (slot < records.size() && records[slot].number == number) {
+        return static_cast<int>(slot);
+    }
+    // No slot (an unknown player), or a table changed behind the slots' back: search it.
     const auto found = std::find_if(records.begin(), records.end(),
                                     [number](const PlayerRecord& record) { return record.number == number; });
     return found == records.end() ? -1 : static_cast<int>(found - records.begin());
@@ -124,6 +129,7 @@ void addPlayerRecord(ClientWorld& world, std::uint8_t number, const PlayerInfo& 
         *known = makePlayerRecord(number, info);
         return;
     }
+    world.playerSlots[number] = static_cast<std::uint8_t>(world.playerRecords.size());
     world.playerRecords.push_back(makePlayerRecord(number, info));
 }
 
@@ -147,7 +153,12 @@ bool removePlayerRecord(ClientWorld& world, std::uint8_t number) {
     if (index < 0) {
         return false;
     }
-    world.playerRecords.erase(world.playerRecords.begin() + index);
+    auto& records = world.playerRecords;
+    records.erase(records.begin() + index);
+    world.playerSlots[number] = kNoPlayerSlot;
+    for (std::size_t slot = static_cast<std::size_t>(index); slot < records.size(); ++slot) {
+        world.playerSlots[records[slot].number] = static_cast<std::uint8_t>(slot);
+    }
     return true;
 }
 

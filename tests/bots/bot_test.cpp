@@ -2,6 +2,7 @@
 // going away; the arrival clock; bot names.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -9,6 +10,7 @@
 #include "bots/bot_runner.h"
 #include "common/protocol.h"
 #include "platform/message_box.h"
+#include "platform/poller.h"
 #include "tests/support/packet_reader.h"
 
 namespace kestrane {
@@ -26,8 +28,9 @@ public:
     std::string address() const { return "127.0.0.1:" + std::to_string(listener_.localPort()); }
 
     // Connects `bot` and plays the server's side of the handshake with player number `number`.
-    bool welcome(Bot& bot, std::uint8_t number) {
-        auto joined = std::async(std::launch::async, [&] { return bot.connectAndJoin(address(), 2000); });
+    bool welcome(Bot& bot, std::uint8_t number, bool receiveThread = true) {
+        auto joined =
+            std::async(std::launch::async, [&] { return bot.connectAndJoin(address(), 2000, receiveThread); });
         if (!listener_.waitReadable(2000)) {
             return false;
         }
@@ -36,6 +39,15 @@ public:
         return joined.get();
     }
     void send(const PacketRecord& record) { EXPECT_TRUE(peer_.sendAll(record.wireBytes())); }
+    // The packets in one write, as a relay hands a player a batch.
+    void sendTogether(std::initializer_list<PacketRecord> records) {
+        std::vector<std::uint8_t> bytes;
+        for (const PacketRecord& record : records) {
+            const auto wire = record.wireBytes();
+            bytes.insert(bytes.end(), wire.begin(), wire.end());
+        }
+        EXPECT_TRUE(peer_.sendAll(bytes));
+    }
     std::optional<PacketRecord> next(std::chrono::milliseconds timeout = 2000ms) { return incoming_.next(timeout); }
     void hangUp() { peer_.close(); }
 
@@ -45,14 +57,29 @@ private:
     testing::PacketReader incoming_{peer_};
 };
 
-// Runs passes of `bot` on this thread until `done` holds or two seconds pass.
+// For a bot without a receive thread, what its driving thread does: waits at most `timeoutMs`
+// for its socket and hands the bot what the wait found. False when nothing was found.
+bool readOwnSocket(Bot& bot, int timeoutMs) {
+    if (!bot.watchesSocket()) {
+        return false;
+    }
+    const Readiness ready = waitForSocket(bot.session().socket(), bot.wantsToSend(), timeoutMs);
+    if (ready.any()) {
+        bot.serviceSocket(ready);
+    }
+    return ready.any();
+}
+
+// Runs passes of `bot` on this thread (reading its socket first when it has no receive thread)
+// until `done` holds or two seconds pass.
 bool drive(Bot& bot, const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + 2s;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        if (!bot.runPass(secondsSinceStart())) {
+        readOwnSocket(bot, 1);
+        if (!bot.runPass(secondsSinceStart()) && !bot.watchesSocket()) {
             std::this_thread::sleep_for(1ms);
         }
     }
@@ -60,8 +87,8 @@ bool drive(Bot& bot, const std::function<bool()>& done) {
 }
 
 // Connects `bot` as player `number` alone in the game: its own Join comes back and starts its world.
-bool joinAlone(HandServer& server, Bot& bot, std::uint8_t number) {
-    if (!server.welcome(bot, number)) {
+bool joinAlone(HandServer& server, Bot& bot, std::uint8_t number, bool receiveThread = true) {
+    if (!server.welcome(bot, number, receiveThread)) {
         return false;
     }
     const std::optional<PacketRecord> join = server.next();
@@ -111,28 +138,47 @@ TEST(Bot, JoinsWithItsNameAndASeededStartAndPlaysOnceItsJoinComesBack) {
     EXPECT_EQ(bot.playersKnown(), 1u);
 }
 
-TEST(Bot, TimesTheServersEchoOfItsOwnPacketsOnly) {
-    BotLog log;
-    HandServer server;
-    Bot bot(0, "tester", 1, log);
-    bot.brain().setPaused(true);
-    ASSERT_TRUE(joinAlone(server, bot, 4));
+// With its own receive thread a bot applies one packet a pass, as the client does; read by its
+// driving thread, everything one read brought is applied in the next pass, and not before.
+// Either way an echo is timed from the send to the moment its bytes were read, not applied.
+TEST(Bot, TimesTheServersEchoOfItsOwnPacketsOnlyToTheirArrivalEitherWayItIsRead) {
+    for (const bool receiveThread : {true, false}) {
+        SCOPED_TRACE(receiveThread ? "receive thread" : "read by the driving thread");
+        std::atomic<double> now{10.0};
+        BotLog log;
+        HandServer server;
+        Bot bot(0, "tester", 1, log, [&now] { return now.load(); });
+        bot.brain().setPaused(true);
+        ASSERT_TRUE(joinAlone(server, bot, 4, receiveThread));
+        EXPECT_EQ(bot.session().receiveThreadRunning(), receiveThread);
 
-    bot.setMeasuring(true);
-    bot.session().sendSteer(static_cast<std::uint8_t>(SteerCode::Forward));
-    const std::optional<PacketRecord> steer = server.next();
-    ASSERT_TRUE(steer);
-    std::this_thread::sleep_for(30ms);
-    server.send(makePacket(0, MsgType::Tick));
-    server.send(makePacket(9, MsgType::Stop));  // someone else's: no echo of ours
-    server.send(*steer);
-    // Applied a good while after it came in: the time counts to its arrival, not its use.
-    std::this_thread::sleep_for(300ms);
-    ASSERT_TRUE(drive(bot, [&] { return bot.counters().ownEchoes == 2; }));  // the Join, the Steer
-    ASSERT_EQ(bot.echoLatenciesMs().size(), 1u);
-    EXPECT_GE(bot.echoLatenciesMs()[0], 30.0f);
-    EXPECT_LT(bot.echoLatenciesMs()[0], 300.0f);
-    EXPECT_EQ(bot.counters().ticks, 1u);
+        bot.setMeasuring(true);
+        now = 20.0;
+        bot.session().sendSteer(static_cast<std::uint8_t>(SteerCode::Forward));
+        const std::optional<PacketRecord> steer = server.next();
+        ASSERT_TRUE(steer);
+        const std::uint64_t appliedBefore = bot.counters().packetsApplied;
+        now = 20.25;  // the moment the three arrive
+        // Someone else's Stop: no echo of ours.
+        server.sendTogether({makePacket(0, MsgType::Tick), makePacket(9, MsgType::Stop), *steer});
+        if (receiveThread) {
+            const auto deadline = std::chrono::steady_clock::now() + 2s;
+            while (bot.session().queue().size() < 3) {
+                ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the receive thread queued too little";
+                std::this_thread::yield();
+            }
+        } else {
+            ASSERT_TRUE(readOwnSocket(bot, 2000));
+            EXPECT_EQ(bot.counters().packetsApplied, appliedBefore);  // read, not applied yet
+        }
+        now = 21.0;  // applied a good while later
+        bot.runPass(21.0);
+        EXPECT_EQ(bot.counters().packetsApplied - appliedBefore, receiveThread ? 1u : 3u);
+        ASSERT_TRUE(drive(bot, [&] { return bot.counters().ownEchoes == 2; }));  // the Join, the Steer
+        ASSERT_EQ(bot.echoLatenciesMs().size(), 1u);
+        EXPECT_FLOAT_EQ(bot.echoLatenciesMs()[0], 250.0f);
+        EXPECT_EQ(bot.counters().ticks, 1u);
+    }
 }
 
 TEST(Bot, LeavingEndsWhenTheServerHangsUpAndAClosedGameIsLogged) {

@@ -1,6 +1,9 @@
 // The players table: movement on the tick, steering, animation, state, drawing, own state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include "tests/world/world_fixture.h"
 
 namespace kestrane::testing {
@@ -137,6 +140,55 @@ TEST(PlayerRecords, StatePositionAndLeaveFollowTheTableRules) {
     EXPECT_EQ(nameText(client.player(3).name), "again");
     EXPECT_TRUE(removePlayerRecord(client.world, 3));
     EXPECT_FALSE(removePlayerRecord(client.world, 3));
+}
+
+// Joins, states, leaves, repeated Joins and a cleared world in a long seeded mix, with the
+// table filled to all 255 numbers on the way: after every step each number finds the record
+// a search of the table finds, through its slot, and the table holds no number twice.
+TEST(PlayerRecords, EveryNumberFindsItsRecordThroughJoinsLeavesAndAFullTable) {
+    WorldClient client(1);
+    ClientWorld& world = client.world;
+    std::uint64_t seed = 12345;
+    auto nextNumber = [&seed] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::uint8_t>(seed >> 56);
+    };
+    auto check = [&world](int step) {
+        std::array<int, 256> seen{};
+        for (const PlayerRecord& record : world.playerRecords) {
+            ASSERT_EQ(++seen[record.number], 1) << "number " << int(record.number) << " twice, step " << step;
+        }
+        for (int number = 0; number < 256; ++number) {
+            const auto& records = world.playerRecords;
+            const auto found = std::find_if(records.begin(), records.end(),
+                                            [number](const PlayerRecord& record) { return record.number == number; });
+            const int expected = found == records.end() ? -1 : static_cast<int>(found - records.begin());
+            ASSERT_EQ(findPlayerRecord(world, static_cast<std::uint8_t>(number)), expected)
+                << "number " << number << ", step " << step;
+            if (expected >= 0) {  // found through its slot, not by the search behind it
+                ASSERT_EQ(world.playerSlots[static_cast<std::size_t>(number)], expected) << "step " << step;
+            }
+        }
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const std::uint8_t number = nextNumber();
+        switch (step < 600 ? 0 : nextNumber() % 4) {
+            case 0: client.receive({joinPacket(number, playerInfo(100, 100))}); break;
+            case 1: client.receive({statePacket(number, playerInfo(120, 130))}); break;
+            case 2: client.receive({makePacket(number, MsgType::Leave)}); break;
+            default: removePlayerRecord(world, number); break;
+        }
+        if (step == 599) {
+            for (int n = 1; n < 256; ++n) {
+                addPlayerRecord(world, static_cast<std::uint8_t>(n), playerInfo(100, 100));
+            }
+            ASSERT_EQ(world.playerRecords.size(), 255u);
+        }
+        if (step == 2000) {
+            clearWorld(world);
+        }
+        check(step);
+    }
 }
 
 TEST(PlayerDrawing, BarAndNameHangUnderThePictureOfTheRecordsOwnFrame) {
