@@ -1,6 +1,7 @@
 // tcp_socket.cpp -- POSIX sockets behind TcpSocket.
 #include "platform/tcp_socket.h"
 #include "platform/socket_address.h"
+#include "platform/socket_library.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -20,6 +21,9 @@
 #include "platform/poller.h"
 
 namespace kestrane {
+
+// POSIX sockets need no library started.
+bool startSocketLibrary() { return true; }
 
 std::string Ipv4Address::toString() const {
     return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +

@@ -1,4 +1,4 @@
-// tcp_socket.h -- a thin owner of one POSIX TCP/IPv4 socket, the only place that talks to the OS network API.
+// tcp_socket.h -- a thin owner of one TCP/IPv4 socket (POSIX or Winsock 2), with UdpSocket the only way to the OS network API.
 #pragma once
 
 #include <array>
