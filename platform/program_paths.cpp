@@ -1,5 +1,6 @@
 // program_paths.cpp -- /proc/self/exe and the XDG base directories.
 #include "platform/program_paths.h"
+#include "platform/font_path.h"
 
 #include <cstdlib>
 
@@ -13,6 +14,8 @@ std::optional<std::filesystem::path> runningProgramFile() {
     }
     return program;
 }
+
+std::string unifontPath() { return "/usr/share/fonts/opentype/unifont/unifont.otf"; }
 
 std::optional<std::filesystem::path> userSettingsDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");

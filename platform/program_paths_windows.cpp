@@ -1,5 +1,6 @@
 // program_paths_windows.cpp -- the module's file name and the roaming application data folder.
 #include "platform/program_paths.h"
+#include "platform/font_path.h"
 
 #include <string>
 
@@ -20,6 +21,19 @@ std::optional<std::filesystem::path> runningProgramFile() {
         }
         name.resize(name.size() * 2);  // cut off: ask again with more room
     }
+}
+
+std::string unifontPath() {
+    constexpr const char* kFontFile = "unifont.otf";
+    if (const std::optional<std::filesystem::path> program = runningProgramFile()) {
+        const std::filesystem::path beside = program->parent_path() / kFontFile;
+        std::error_code error;
+        if (std::filesystem::exists(beside, error)) {
+            const std::u8string utf8 = beside.u8string();
+            return std::string(utf8.begin(), utf8.end());
+        }
+    }
+    return kFontFile;
 }
 
 std::optional<std::filesystem::path> userSettingsDirectory() {

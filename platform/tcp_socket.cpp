@@ -118,12 +118,14 @@ SocketError lastSocketError() {
 
 TcpSocket::~TcpSocket() { close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        nonBlocking_ = std::exchange(other.nonBlocking_, false);
     }
     return *this;
 }
@@ -156,7 +158,11 @@ bool TcpSocket::setNonBlocking(bool on) {
     if (flags < 0) {
         return false;
     }
-    return fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+    if (fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) != 0) {
+        return false;
+    }
+    nonBlocking_ = on;
+    return true;
 }
 
 bool TcpSocket::setReuseAddress(bool on) { return setIntOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }

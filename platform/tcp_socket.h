@@ -118,6 +118,8 @@ public:
 
 private:
     int fd_ = -1;
+    // What setNonBlocking last set (Windows cannot be asked, and needs it for a dontWait send).
+    bool nonBlocking_ = false;
     std::atomic<std::uint64_t> receiveCalls_{0};
 };
 

@@ -27,14 +27,24 @@ bool winsockStarted() {
     return started;
 }
 
-// Whether a wait of `timeoutMs` finds the socket ready; used where POSIX would pass
-// MSG_DONTWAIT, which Winsock lacks. Leaves WSAEWOULDBLOCK as the error when it is not.
-bool readyNow(const TcpSocket& socket, bool forWriting) {
-    if (waitForSocket(socket, forWriting, 0).any()) {
-        return true;
-    }
-    WSASetLastError(WSAEWOULDBLOCK);
-    return false;
+// Winsock has no MSG_DONTWAIT, and a socket's mode cannot be read back. So every socket is
+// non-blocking underneath, and a call on a socket the caller made blocking (nonBlocking_
+// false) waits for readiness and tries again. The waits are short and repeated, so a wait
+// also ends when another thread shuts the socket down (which a poll may not report).
+constexpr int kBlockingWaitSliceMs = 100;
+
+bool makeNonBlocking(SOCKET s) {
+    u_long on = 1;
+    return s != INVALID_SOCKET && ioctlsocket(s, FIONBIO, &on) == 0;
+}
+
+bool wouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+
+// Waits a slice for the socket, keeping the error of the call that would have blocked.
+void waitASlice(const TcpSocket& socket, bool forWriting) {
+    const int error = WSAGetLastError();
+    waitForSocket(socket, forWriting, kBlockingWaitSliceMs);
+    WSASetLastError(error);
 }
 
 }  // namespace
@@ -137,12 +147,14 @@ SocketError lastSocketError() {
 
 TcpSocket::~TcpSocket() { close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        nonBlocking_ = std::exchange(other.nonBlocking_, false);
     }
     return *this;
 }
@@ -152,8 +164,12 @@ TcpSocket TcpSocket::openStream() {
         return TcpSocket();
     }
     // Not inherited by programs this one starts, as SOCK_CLOEXEC does on POSIX.
-    return TcpSocket(fromSocket(
-        WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT)));
+    SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s != INVALID_SOCKET && !makeNonBlocking(s)) {
+        closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    return TcpSocket(fromSocket(s));
 }
 
 // Winsock has no socketpair: a listener on loopback takes one connection and goes away.
@@ -187,8 +203,11 @@ void TcpSocket::shutdown() {
 }
 
 bool TcpSocket::setNonBlocking(bool on) {
-    u_long value = on ? 1 : 0;
-    return ioctlsocket(toSocket(fd_), FIONBIO, &value) == 0;
+    if (!valid()) {
+        return false;
+    }
+    nonBlocking_ = on;  // the socket itself always is
+    return true;
 }
 
 // Windows binds a listener over connections in TIME_WAIT without being asked, and its
@@ -233,13 +252,20 @@ bool TcpSocket::bindLocal(Ipv4Address address) {
 }
 
 TcpSocket TcpSocket::accept() const {
-    sockaddr_in peer{};
-    int size = sizeof peer;
-    const SOCKET accepted = ::accept(toSocket(fd_), reinterpret_cast<sockaddr*>(&peer), &size);
-    if (accepted != INVALID_SOCKET) {
-        SetHandleInformation(reinterpret_cast<HANDLE>(accepted), HANDLE_FLAG_INHERIT, 0);
+    for (;;) {
+        sockaddr_in peer{};
+        int size = sizeof peer;
+        const SOCKET accepted = ::accept(toSocket(fd_), reinterpret_cast<sockaddr*>(&peer), &size);
+        if (accepted != INVALID_SOCKET) {
+            SetHandleInformation(reinterpret_cast<HANDLE>(accepted), HANDLE_FLAG_INHERIT, 0);
+            makeNonBlocking(accepted);  // as POSIX, the new socket is blocking for its caller
+            return TcpSocket(fromSocket(accepted));
+        }
+        if (nonBlocking_ || !wouldBlock()) {
+            return TcpSocket();
+        }
+        waitASlice(*this, /*forWriting=*/false);
     }
-    return TcpSocket(fromSocket(accepted));
 }
 
 ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
@@ -247,9 +273,19 @@ ConnectStatus TcpSocket::connect(Ipv4Address address, std::uint16_t port) {
     if (::connect(toSocket(fd_), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
         return ConnectStatus::Connected;
     }
-    // A non-blocking connect under way answers WSAEWOULDBLOCK here, not EINPROGRESS.
+    // A connect under way answers WSAEWOULDBLOCK here, not EINPROGRESS.
     const int error = WSAGetLastError();
-    return (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) ? ConnectStatus::InProgress : ConnectStatus::Failed;
+    if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS) {
+        return ConnectStatus::Failed;
+    }
+    if (nonBlocking_) {
+        return ConnectStatus::InProgress;
+    }
+    ConnectStatus status = ConnectStatus::InProgress;
+    while (status == ConnectStatus::InProgress) {
+        status = checkConnect(kBlockingWaitSliceMs);
+    }
+    return status;
 }
 
 ConnectStatus TcpSocket::checkConnect(int timeoutMs) const {
@@ -275,19 +311,18 @@ std::optional<std::size_t> TcpSocket::bytesWaiting() const {
 }
 
 PeerStatus TcpSocket::probePeer() const {
-    if (!waitForSocket(*this, /*forWriting=*/false, 0).any()) {
-        return PeerStatus::Open;
-    }
-    // Readable: a peek answers at once, with a byte, the end or an error.
+    // A peek that does not wait. Unlike a readiness wait, it also sees this end's own
+    // shutdown (WSAESHUTDOWN).
     char byte = 0;
     const int result = ::recv(toSocket(fd_), &byte, 1, MSG_PEEK);
+    const int error = WSAGetLastError();
     if (result > 0) {
         return PeerStatus::Open;
     }
     if (result == 0) {
         return PeerStatus::Closed;
     }
-    return WSAGetLastError() == WSAEWOULDBLOCK ? PeerStatus::Open : PeerStatus::Failed;
+    return error == WSAEWOULDBLOCK ? PeerStatus::Open : PeerStatus::Failed;
 }
 
 bool TcpSocket::waitReadable(int timeoutMs) const {
@@ -295,23 +330,42 @@ bool TcpSocket::waitReadable(int timeoutMs) const {
 }
 
 long TcpSocket::receive(std::span<std::uint8_t> buffer, bool dontWait) {
-    receiveCalls_.fetch_add(1, std::memory_order_relaxed);
-    if (dontWait && !readyNow(*this, /*forWriting=*/false)) {
-        return -1;
-    }
     const int length = static_cast<int>(std::min<std::size_t>(buffer.size(), 1u << 30));
-    const int got = ::recv(toSocket(fd_), reinterpret_cast<char*>(buffer.data()), length, 0);
-    return got == SOCKET_ERROR ? -1 : got;
+    for (;;) {
+        receiveCalls_.fetch_add(1, std::memory_order_relaxed);
+        const int got = ::recv(toSocket(fd_), reinterpret_cast<char*>(buffer.data()), length, 0);
+        if (got != SOCKET_ERROR) {
+            return got;
+        }
+        if (dontWait || nonBlocking_ || !wouldBlock()) {
+            return -1;
+        }
+        waitASlice(*this, /*forWriting=*/false);
+    }
 }
 
+// Windows raises no signal for a send to a closed connection. A blocking send takes all the
+// bytes, as POSIX's does.
 long TcpSocket::send(std::span<const std::uint8_t> bytes, bool dontWait) {
-    if (dontWait && !readyNow(*this, /*forWriting=*/true)) {
-        return -1;
+    const bool waits = !dontWait && !nonBlocking_;
+    long total = 0;
+    while (!bytes.empty()) {
+        const int length = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        const int sent = ::send(toSocket(fd_), reinterpret_cast<const char*>(bytes.data()), length, 0);
+        if (sent == SOCKET_ERROR) {
+            if (!waits || !wouldBlock()) {
+                return total > 0 ? total : -1;
+            }
+            waitASlice(*this, /*forWriting=*/true);
+            continue;
+        }
+        total += sent;
+        bytes = bytes.subspan(static_cast<std::size_t>(sent));
+        if (!waits) {
+            break;
+        }
     }
-    // Windows raises no signal for a send to a closed connection.
-    const int length = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
-    const int sent = ::send(toSocket(fd_), reinterpret_cast<const char*>(bytes.data()), length, 0);
-    return sent == SOCKET_ERROR ? -1 : sent;
+    return total;
 }
 
 bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
