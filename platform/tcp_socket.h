@@ -118,7 +118,8 @@ public:
 
 private:
     int fd_ = -1;
-    // What setNonBlocking last set (Windows cannot be asked, and needs it for a dontWait send).
+    // The mode setNonBlocking asked for. On Windows the socket itself is always non-blocking
+    // and the calls of a blocking one wait for it.
     bool nonBlocking_ = false;
     std::atomic<std::uint64_t> receiveCalls_{0};
 };
