@@ -34,8 +34,11 @@ function(kestrane_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  set(_discovery_timeout 60)
   if(CMAKE_CROSSCOMPILING_EMULATOR)
-    math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")  # every system call goes through the emulator (Wine)
+    # Every system call goes through the emulator (Wine), and its first start is slow.
+    math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+    set(_discovery_timeout 300)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kestrane_options ${ARG_DEPS} kestrane_test_main)
@@ -47,6 +50,6 @@ function(kestrane_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${KESTRANE_DATA_DIR}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
+    DISCOVERY_TIMEOUT ${_discovery_timeout}
     PROPERTIES ${_properties})
 endfunction()
