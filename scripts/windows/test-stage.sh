@@ -24,7 +24,8 @@ export WINEPREFIX
 WINEPREFIX=$(cache_value KESTRANE_WINEPREFIX)
 deps=$(cache_value KESTRANE_WINDOWS_DEPS)
 wine_run=("$root/cmake/windows/wine-run" "$WINEPREFIX" "$deps/bin")
-WINEDEBUG=-all wineserver -p60  # one Wine server for the whole stage
+# One Wine server for the whole stage (it answers with an error when one already runs).
+WINEDEBUG=-all wineserver -p60 2>/dev/null || true
 
 work=$(mktemp -d /tmp/kestrane-windows-test-XXXXXX)
 pids=()
