@@ -1,6 +1,4 @@
 // main.cpp -- kestrane-bots: N headless bot players in one process, until a duration or a signal.
-#include <signal.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include "client/app/data_directory.h"
 #include "client/media/client_media.h"
 #include "platform/message_box.h"
+#include "platform/stop_signals.h"
 #include "platform/text_encoding.h"
 #include "platform/timestamped_output.h"
 
@@ -26,38 +25,6 @@ using Clock = std::chrono::steady_clock;
 // How often the main thread looks at the bots while it waits for a signal or the end.
 constexpr auto kStatusCheck = std::chrono::milliseconds(200);
 
-// SIGINT and SIGTERM are blocked in every thread and taken here, on the main thread, by
-// waiting for them: no handler runs in the middle of anything.
-class StopSignals {
-public:
-    StopSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);  // before any thread starts: they inherit it
-        signal(SIGPIPE, SIG_IGN);                     // sends never raise it; this covers stdout
-    }
-    // Waits at most `timeout` for a stop signal; true once one has come.
-    bool wait(std::chrono::milliseconds timeout) {
-        if (received_ != 0) {
-            return true;
-        }
-        timespec wait{};
-        wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-        wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
-        const int number = sigtimedwait(&set_, nullptr, &wait);
-        if (number > 0) {
-            received_ = number;
-        }
-        return received_ != 0;
-    }
-    const char* name() const { return received_ == SIGINT ? "SIGINT" : "SIGTERM"; }
-
-private:
-    sigset_t set_{};
-    int received_ = 0;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +35,8 @@ int main(int argc, char** argv) {
         return *parsed.exitCode;
     }
     const BotProgramOptions& options = parsed.options;
-    StopSignals stopSignals;
+    StopSignals stopSignals;  // before any thread starts
+    ignoreBrokenPipes();      // sends never raise SIGPIPE; this covers stdout
 
     BotLog log(printTimestampedLine);
     setMessageBoxHandler([&log](std::string_view caption, std::string_view text) {

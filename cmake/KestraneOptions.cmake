@@ -34,6 +34,12 @@ function(kestrane_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  set(_discovery_timeout 60)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    # Every system call goes through the emulator (Wine), and its first start is slow.
+    math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+    set(_discovery_timeout 300)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kestrane_options ${ARG_DEPS} kestrane_test_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -44,6 +50,6 @@ function(kestrane_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${KESTRANE_DATA_DIR}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
+    DISCOVERY_TIMEOUT ${_discovery_timeout}
     PROPERTIES ${_properties})
 endfunction()

@@ -1,5 +1,6 @@
 // png_writer.cpp -- stb_image_write behind writePngRgba.
 #include "platform/png_writer.h"
+#include "platform/timestamped_output.h"
 
 #include <stb_image_write.h>
 
@@ -21,8 +22,7 @@ std::string timestampedPngName(const std::string& prefix) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = localCalendarTime(seconds);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     char name[64];

@@ -1,7 +1,11 @@
-// socket_address.h -- between our addresses and the POSIX socket API's; for platform/ alone.
+// socket_address.h -- between our addresses and the system's socket API's; for platform/ alone.
 #pragma once
 
+#ifdef _WIN32
+#include "platform/winsock_headers.h"
+#else
 #include <netinet/in.h>
+#endif
 
 #include <cstdint>
 

@@ -1,6 +1,7 @@
 // tcp_socket.cpp -- POSIX sockets behind TcpSocket.
 #include "platform/tcp_socket.h"
 #include "platform/socket_address.h"
+#include "platform/socket_library.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -21,6 +22,9 @@
 #include "platform/poller.h"
 
 namespace kestrane {
+
+// POSIX sockets need no library started.
+bool startSocketLibrary() { return true; }
 
 std::string Ipv4Address::toString() const {
     return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
@@ -115,12 +119,14 @@ SocketError lastSocketError() {
 
 TcpSocket::~TcpSocket() { close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        nonBlocking_ = std::exchange(other.nonBlocking_, false);
     }
     return *this;
 }
@@ -153,7 +159,11 @@ bool TcpSocket::setNonBlocking(bool on) {
     if (flags < 0) {
         return false;
     }
-    return fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+    if (fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) != 0) {
+        return false;
+    }
+    nonBlocking_ = on;
+    return true;
 }
 
 bool TcpSocket::setReuseAddress(bool on) { return setIntOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }

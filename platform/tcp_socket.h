@@ -1,4 +1,4 @@
-// tcp_socket.h -- a thin owner of one POSIX TCP/IPv4 socket, the only place that talks to the OS network API.
+// tcp_socket.h -- a thin owner of one TCP/IPv4 socket (POSIX or Winsock 2), with UdpSocket the only way to the OS network API.
 #pragma once
 
 #include <array>
@@ -125,6 +125,9 @@ public:
 
 private:
     int fd_ = -1;
+    // The mode setNonBlocking asked for. On Windows the socket itself is always non-blocking
+    // and the calls of a blocking one wait for it.
+    bool nonBlocking_ = false;
     std::atomic<std::uint64_t> receiveCalls_{0};
 };
 

@@ -1,4 +1,4 @@
-// udp_socket.h -- one POSIX UDP/IPv4 socket for the status queries, and where to broadcast them.
+// udp_socket.h -- one UDP/IPv4 socket for the status queries, and where to broadcast them.
 #pragma once
 
 #include <cstddef>

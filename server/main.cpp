@@ -4,7 +4,6 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -15,6 +14,7 @@
 
 #include "kestrane_version.h"
 #include "platform/sdl_message_box.h"
+#include "platform/stop_signals.h"
 #include "platform/timestamped_output.h"
 #include "recording/recording_file.h"
 #include "server/server.h"
@@ -171,7 +171,8 @@ int runQuery(const std::string& target, bool players) {
 
 std::atomic<Server*> signalledServer{nullptr};
 
-void onExitSignal(int) {
+// Ctrl+C, SIGTERM and the console window's close run the Exit sequence.
+void onStopRequest() {
     if (Server* server = signalledServer.load()) {
         server->requestExit();
     }
@@ -179,12 +180,8 @@ void onExitSignal(int) {
 
 void installSignalHandlers(Server& server) {
     signalledServer = &server;
-    struct sigaction action {};
-    action.sa_handler = onExitSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);  // sends never raise it; this covers stdout on a closed pipe
+    setStopHandler(onStopRequest);
+    ignoreBrokenPipes();  // sends never raise SIGPIPE; this covers stdout on a closed pipe
 }
 
 int runHeadless(Server& server) {

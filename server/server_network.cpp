@@ -8,6 +8,7 @@
 
 #include "common/frame_timer.h"
 #include "platform/message_box.h"
+#include "platform/socket_library.h"
 #include "server/server_texts.h"
 #include "server/status_responder.h"
 
@@ -29,6 +30,10 @@ ServerNetwork::ServerNetwork(ServerState& state, Settings settings) : state_(sta
 ServerNetwork::~ServerNetwork() { stopNetwork(); }
 
 bool ServerNetwork::startNetwork(std::uint16_t port, std::optional<Ipv4Address> address) {
+    if (!startSocketLibrary()) {
+        showMessageBox(kMessageCaption, server_text::kSocketStartupError);
+        return false;
+    }
     listenSocket_ = TcpSocket::openStream();
     // SO_REUSEADDR lets a restarted server bind while old connections sit in TIME_WAIT;
     // a port another program listens on is still refused.

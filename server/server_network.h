@@ -45,7 +45,8 @@ public:
     ServerNetwork& operator=(const ServerNetwork&) = delete;
 
     // Listens on `port` (0 picks a free one) on every local address, or on `address`.
-    // On failure shows "socket() Error" and returns false.
+    // On failure shows "WSAStartup() Error" (the socket library did not start) or
+    // "socket() Error" and returns false.
     bool startNetwork(std::uint16_t port, std::optional<Ipv4Address> address = std::nullopt);
     // Closes the listening socket.
     void stopNetwork();

@@ -28,6 +28,7 @@ inline constexpr std::string_view kRepeatedJoin = "a repeated Join is dropped";
 inline constexpr std::string_view kRemovedOverBudget = "over its input budget too long: removed";
 inline constexpr std::string_view kRemovedSlowReader = "reads too slowly, its backlog is over the bound: removed";
 
+inline constexpr std::string_view kSocketStartupError = "WSAStartup() Error";
 inline constexpr std::string_view kSocketError = "socket() Error";
 inline constexpr std::string_view kFindingLocalNameError = "Finding Local Name Error";
 inline constexpr std::string_view kFindingMyIpError = "Finding My IP Error";

@@ -566,10 +566,10 @@ bool ClientApp::saveScreenshot(const std::string& file) {
         std::filesystem::create_directories(path.parent_path(), error);
     }
     if (!media_.display.saveScreenshot(path.string())) {
-        std::fprintf(stderr, "kestrane-client: could not save the screenshot %s\n", path.c_str());
+        std::fprintf(stderr, "kestrane-client: could not save the screenshot %s\n", path.string().c_str());
         return false;
     }
-    std::printf("kestrane-client: saved %s\n", path.c_str());
+    std::printf("kestrane-client: saved %s\n", path.string().c_str());
     std::fflush(stdout);
     return true;
 }

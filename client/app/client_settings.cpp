@@ -1,15 +1,15 @@
 // client_settings.cpp -- reading and writing client.ini, and the key bindings.
 #include "client/app/client_settings.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
 
 #include "client/media/keyboard.h"
+#include "platform/program_paths.h"
 
 namespace kestrane {
 
@@ -101,15 +101,11 @@ KeyCodes defaultKeyCodes() {
 }
 
 std::optional<std::filesystem::path> settingsPath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] != '\0') {
-        return std::filesystem::path(config) / "kestrane" / "client.ini";
+    const std::optional<std::filesystem::path> directory = userSettingsDirectory();
+    if (!directory) {
+        return std::nullopt;
     }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return std::filesystem::path(home) / ".config" / "kestrane" / "client.ini";
-    }
-    return std::nullopt;
+    return *directory / "client.ini";
 }
 
 LoadedSettings readSettings(const std::filesystem::path& path) {
@@ -178,7 +174,7 @@ bool writeSettings(const std::filesystem::path& path, const ClientSettings& sett
         return false;
     }
     std::filesystem::path temporary = path;
-    temporary += ".tmp-" + std::to_string(::getpid());
+    temporary += ".tmp-" + std::to_string(std::random_device{}());  // another program's never clashes
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         file << formatSettings(settings);

@@ -5,6 +5,8 @@
 #include <array>
 #include <system_error>
 
+#include "platform/program_paths.h"
+
 namespace kestrane {
 
 namespace {
@@ -93,12 +95,11 @@ DataDirectoryChoice chooseDataDirectory(std::span<const std::filesystem::path> c
 }
 
 std::optional<std::filesystem::path> programDirectory() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || !program.has_parent_path()) {
+    const std::optional<std::filesystem::path> program = runningProgramFile();
+    if (!program || !program->has_parent_path()) {
         return std::nullopt;
     }
-    return program.parent_path();
+    return program->parent_path();
 }
 
 std::string enterDataDirectory() {

@@ -35,7 +35,7 @@ struct DataDirectoryChoice {
 // fewest (the earlier on a tie), with the problem told.
 DataDirectoryChoice chooseDataDirectory(std::span<const std::filesystem::path> candidates);
 
-// The directory of the running program (from /proc/self/exe), or nothing.
+// The directory of the running program, or nothing.
 std::optional<std::filesystem::path> programDirectory();
 
 // Chooses among the working directory and the program's and makes the choice the working

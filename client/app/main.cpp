@@ -1,7 +1,6 @@
 // main.cpp -- kestrane-client: the login dialog, then the game.
 #include <SDL.h>
 
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -17,6 +16,7 @@
 #include "client/app/main_window.h"
 #include "client/app/replay_viewer.h"
 #include "platform/sdl_message_box.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ using namespace kestrane;
 std::optional<std::vector<ScriptCommand>> loadScript(const std::filesystem::path& file, int& status) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "kestrane-client: cannot read the script %s\n", file.c_str());
+        std::fprintf(stderr, "kestrane-client: cannot read the script %s\n", file.string().c_str());
         status = kExitUsage;
         return std::nullopt;
     }
@@ -35,7 +35,7 @@ std::optional<std::vector<ScriptCommand>> loadScript(const std::filesystem::path
     std::string error;
     std::optional<std::vector<ScriptCommand>> commands = parseInputScript(text.str(), error);
     if (!commands) {
-        std::fprintf(stderr, "kestrane-client: script %s, %s\n", file.c_str(), error.c_str());
+        std::fprintf(stderr, "kestrane-client: script %s, %s\n", file.string().c_str(), error.c_str());
         status = kExitUsage;
     }
     return commands;
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         return *parsed.exitStatus;
     }
     ClientOptions options = std::move(parsed.options);
-    std::signal(SIGPIPE, SIG_IGN);  // sends never raise it; this covers stdout on a closed pipe
+    ignoreBrokenPipes();  // sends never raise SIGPIPE; this covers stdout on a closed pipe
 
     // Paths on the command line are the player's, from where the program was started.
     std::error_code error;
@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
         std::string why;
         recording = loadRecording((startDirectory / options.play).string(), why);
         if (!recording) {
-            std::fprintf(stderr, "kestrane-client: %s: %s\n", options.play.c_str(), why.c_str());
+            std::fprintf(stderr, "kestrane-client: %s: %s\n", options.play.string().c_str(), why.c_str());
             return kExitFailed;
         }
         if (!recording->problem.empty()) {
-            std::fprintf(stderr, "kestrane-client: %s: %s; playing what comes before\n", options.play.c_str(),
+            std::fprintf(stderr, "kestrane-client: %s: %s; playing what comes before\n", options.play.string().c_str(),
                          recording->problem.c_str());
         }
     }

@@ -17,7 +17,7 @@ std::string chooseFontPath(std::string requested) {
     if (const char* fromEnvironment = std::getenv("KESTRANE_FONT"); fromEnvironment != nullptr && *fromEnvironment) {
         return fromEnvironment;
     }
-    return std::string(kDefaultFontPath);
+    return unifontPath();
 }
 
 class FontGlyphs final : public GlyphSource {

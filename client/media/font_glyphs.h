@@ -10,10 +10,7 @@
 
 namespace kestrane {
 
-// The font file used unless KESTRANE_FONT names another one.
-inline constexpr std::string_view kDefaultFontPath = kUnifontPath;
-
-// The font at `fontPath` (KESTRANE_FONT or kDefaultFontPath when empty), opened on first use;
+// The font at `fontPath` (KESTRANE_FONT, or else unifontPath(), when empty), opened on first use;
 // when it cannot be opened, says so once on stderr and has no glyphs (text draws nothing).
 std::unique_ptr<GlyphSource> openFontGlyphs(std::string fontPath = {}, int pixelSize = kTextPixelSize);
 

@@ -1,7 +1,6 @@
 // sprite_set.cpp -- the sprite-set loader, frame conversion and clipped, keyed frame drawing.
 #include "client/media/sprite_set.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cassert>
@@ -31,12 +30,15 @@ bool readExactly(std::FILE* file, void* into, std::size_t size) {
 
 // Bytes between the read position and the end of the file; 0 when that cannot be told.
 std::size_t bytesLeft(std::FILE* file) {
-    struct stat status {};
     const long position = std::ftell(file);
-    if (position < 0 || fstat(fileno(file), &status) != 0 || status.st_size < position) {
+    if (position < 0 || std::fseek(file, 0, SEEK_END) != 0) {
         return 0;
     }
-    return static_cast<std::size_t>(status.st_size - position);
+    const long end = std::ftell(file);
+    if (std::fseek(file, position, SEEK_SET) != 0 || end < position) {
+        return 0;
+    }
+    return static_cast<std::size_t>(end - position);
 }
 
 bool fail(std::string_view message) {

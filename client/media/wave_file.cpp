@@ -64,7 +64,7 @@ std::optional<WaveSound> decodeWave(std::span<const std::uint8_t> file) {
 }
 
 std::optional<WaveSound> readWaveFile(const std::filesystem::path& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.string().c_str(), "rb"));
     if (!file) {
         return std::nullopt;
     }

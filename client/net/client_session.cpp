@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "platform/message_box.h"
 #include "platform/poller.h"
+#include "platform/socket_library.h"
 
 namespace kestrane {
 
@@ -35,7 +36,13 @@ bool ClientSession::openSocket() {
     return true;
 }
 
-bool ClientSession::startNetwork() { return openSocket(); }
+bool ClientSession::startNetwork() {
+    if (!startSocketLibrary()) {
+        showMessageBox(kMessageCaption, kSocketStartupErrorText);
+        return false;
+    }
+    return openSocket();
+}
 
 bool ClientSession::connectToServer(std::string_view addressText) {
     const std::optional<ServerAddress> address = parseServerAddress(addressText.substr(0, 255));

@@ -59,7 +59,8 @@ public:
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
 
-    // Creates the socket, non-blocking, ready to connect. Shows "socket() Error" on failure.
+    // Starts the socket library and creates the socket, non-blocking, ready to connect. Shows
+    // "WSAStartup() Error" or "socket() Error" on failure.
     bool startNetwork();
     // Looks the address up and starts connecting. True when the attempt is under way or done;
     // false after showing "FIND Host Name Error In DNS" or "Socket Connect Error", with a

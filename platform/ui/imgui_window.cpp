@@ -89,8 +89,10 @@ bool ImGuiWindow::open(const std::string& title, int width, int height, bool vis
 
 void ImGuiWindow::loadFont() {
     ImGuiIO& io = ImGui::GetIO();
-    if (!std::filesystem::exists(kUiFontPath)) {
-        std::fprintf(stderr, "kestrane: font %s not found; using ImGui's own (no Korean)\n", kUiFontPath);
+    const std::string fontPath = unifontPath();
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::path(std::u8string(fontPath.begin(), fontPath.end())), error)) {
+        std::fprintf(stderr, "kestrane: font %s not found; using ImGui's own (no Korean)\n", fontPath.c_str());
         return;
     }
     // Unifont is drawn on a pixel grid: no oversampling, glyphs snapped to whole pixels.
@@ -98,7 +100,7 @@ void ImGuiWindow::loadFont() {
     config.OversampleH = 1;
     config.OversampleV = 1;
     config.PixelSnapH = true;
-    io.Fonts->AddFontFromFileTTF(kUiFontPath, kUiFontSize, &config, io.Fonts->GetGlyphRangesKorean());
+    io.Fonts->AddFontFromFileTTF(fontPath.c_str(), kUiFontSize, &config, io.Fonts->GetGlyphRangesKorean());
 }
 
 void ImGuiWindow::show() {

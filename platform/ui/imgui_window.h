@@ -12,7 +12,6 @@ union SDL_Event;
 
 namespace kestrane {
 
-inline constexpr const char* kUiFontPath = kUnifontPath;
 inline constexpr float kUiFontSize = 16.0f;
 
 // A control's place in a window, in pixels.

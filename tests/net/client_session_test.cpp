@@ -176,6 +176,10 @@ protected:
     void SetUp() override {
         auto sockets = TcpSocket::pair();
         ASSERT_TRUE(sockets);
+        // Buffers of a local pair's size, also where the pair is loopback TCP (Windows), whose
+        // buffers grow to megabytes: a peer that stops reading fills them soon.
+        (*sockets)[0].setSendBufferSize(64 * 1024);
+        (*sockets)[1].setReceiveBufferSize(64 * 1024);
         session.adopt(std::move((*sockets)[0]), 3);
         peer = std::move((*sockets)[1]);
     }

@@ -1,7 +1,6 @@
 // The server's limits on their own, with time handed in: the input budget, the pace of the log
 // lines about bad packets, admission against the operator's limits, and a player's backlog.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <numeric>
 
@@ -121,8 +120,8 @@ TEST(SendBacklog, KeepsWhatTheSocketDoesNotTakeOrMayNotSendYetAndSendsItInOrderL
     TcpSocket& server = (*pair)[0];
     TcpSocket& client = (*pair)[1];
     const int small = 4096;
-    setsockopt(server.fd(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-    setsockopt(client.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    server.setSendBufferSize(small);
+    client.setReceiveBufferSize(small);
 
     std::vector<std::uint8_t> sent(256 * 1024);
     std::iota(sent.begin(), sent.end(), 0);  // a counting pattern: any loss or reordering shows

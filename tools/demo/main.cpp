@@ -11,6 +11,7 @@
 #include "common/protocol.h"
 #include "kestrane_version.h"
 #include "platform/text_encoding.h"
+#include "platform/timestamped_output.h"
 #include "recording/match_verify.h"
 #include "recording/recording_file.h"
 
@@ -51,8 +52,7 @@ std::optional<Recording> load(const std::string& path) {
 
 std::string utcText(std::int64_t unixMilliseconds) {
     const std::time_t seconds = static_cast<std::time_t>(unixMilliseconds / 1000);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
+    const std::tm parts = utcCalendarTime(seconds);
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
     return text;

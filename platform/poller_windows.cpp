@@ -1,0 +1,96 @@
+// poller_windows.cpp -- WSAPoll behind Poller.
+#include "platform/poller.h"
+
+#include "platform/tcp_socket.h"
+#include "platform/udp_socket.h"
+#include "platform/wake_event.h"
+#include "platform/winsock_headers.h"
+
+namespace kestrane {
+
+namespace {
+
+constexpr short kReadEvents = POLLRDNORM;
+constexpr short kWriteEvents = POLLWRNORM;
+
+// The poll set of the calling thread's last wait, kept so that waiting allocates nothing.
+// WSAPoll refuses invalid sockets, so only valid ones go in; `slots` maps each entry to its
+// place in the set, or -1.
+thread_local std::vector<WSAPOLLFD> pollSet;
+thread_local std::vector<int> slots;
+
+}  // namespace
+
+void Poller::clear() {
+    entries_.clear();
+    wake_ = nullptr;
+    woken_ = false;
+}
+
+std::size_t Poller::add(const TcpSocket& socket, bool forWriting) {
+    const short events = static_cast<short>(kReadEvents | (forWriting ? kWriteEvents : 0));
+    entries_.push_back({socket.fd(), events, 0});
+    return entries_.size() - 1;
+}
+
+std::size_t Poller::addForWriting(const TcpSocket& socket) {
+    entries_.push_back({socket.fd(), kWriteEvents, 0});
+    return entries_.size() - 1;
+}
+
+std::size_t Poller::add(const UdpSocket& socket) {
+    entries_.push_back({socket.fd(), kReadEvents, 0});
+    return entries_.size() - 1;
+}
+
+int Poller::wait(int timeoutMs) {
+    pollSet.clear();
+    slots.clear();
+    for (const Entry& entry : entries_) {
+        slots.push_back(entry.fd >= 0 ? static_cast<int>(pollSet.size()) : -1);
+        if (entry.fd >= 0) {
+            pollSet.push_back({toSocket(entry.fd), entry.events, 0});
+        }
+    }
+    const bool watchWake = wake_ != nullptr && wake_->fd() >= 0;
+    if (watchWake) {
+        pollSet.push_back({toSocket(wake_->fd()), kReadEvents, 0});
+    }
+    int ready = 0;
+    if (pollSet.empty()) {
+        // Nothing to watch: WSAPoll would refuse the empty set, so the wait is a sleep.
+        Sleep(timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    } else {
+        ready = WSAPoll(pollSet.data(), static_cast<ULONG>(pollSet.size()), timeoutMs);
+    }
+    woken_ = false;
+    int socketsReady = 0;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i].revents = (ready > 0 && slots[i] >= 0) ? pollSet[static_cast<std::size_t>(slots[i])].revents : 0;
+        socketsReady += entries_[i].revents != 0 ? 1 : 0;
+    }
+    if (watchWake && ready > 0) {
+        woken_ = (pollSet.back().revents & kReadEvents) != 0;
+    }
+    return socketsReady;
+}
+
+Readiness Poller::readiness(std::size_t index) const {
+    const Entry& entry = entries_.at(index);
+    const short revents = entry.revents;
+    Readiness result;
+    // A closed peer shows as a hang-up alone; the socket is readable then (a read sees the end).
+    result.readable = (revents & kReadEvents) != 0 || ((entry.events & kReadEvents) != 0 && (revents & POLLHUP) != 0);
+    result.writable = (revents & kWriteEvents) != 0;
+    result.failed = (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+    return result;
+}
+
+Readiness waitForSocket(const TcpSocket& socket, bool forWriting, int timeoutMs) {
+    Poller poller;
+    const std::size_t index = forWriting ? poller.addForWriting(socket) : poller.add(socket);
+    poller.wait(timeoutMs);
+    return poller.readiness(index);
+}
+
+}  // namespace kestrane
