@@ -6,6 +6,7 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -366,6 +367,41 @@ long TcpSocket::send(std::span<const std::uint8_t> bytes, bool dontWait) {
         }
     }
     return total;
+}
+
+long TcpSocket::sendPieces(std::span<const std::span<const std::uint8_t>> pieces, bool dontWait) {
+    if (!dontWait && !nonBlocking_) {
+        // A blocking send takes each piece whole, so piece by piece is the same stream.
+        long total = 0;
+        for (const std::span<const std::uint8_t> piece : pieces.first(std::min(pieces.size(), kMaxSendPieces))) {
+            const long sent = send(piece);
+            if (sent < 0) {
+                return total > 0 ? total : -1;
+            }
+            total += sent;
+        }
+        return total;
+    }
+    std::array<WSABUF, kMaxSendPieces> buffers{};
+    DWORD count = 0;
+    for (const std::span<const std::uint8_t> piece : pieces) {
+        if (count == buffers.size()) {
+            break;
+        }
+        if (!piece.empty()) {
+            // WSASend never writes through buf; the cast only fits its declaration.
+            buffers[count++] = WSABUF{static_cast<ULONG>(std::min<std::size_t>(piece.size(), 1u << 30)),
+                                      reinterpret_cast<char*>(const_cast<std::uint8_t*>(piece.data()))};
+        }
+    }
+    if (count == 0) {
+        return 0;
+    }
+    DWORD sent = 0;
+    if (::WSASend(toSocket(fd_), buffers.data(), count, &sent, 0, nullptr, nullptr) == SOCKET_ERROR) {
+        return -1;
+    }
+    return static_cast<long>(sent);
 }
 
 bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
