@@ -137,7 +137,9 @@ TEST(MainLoop, FramesGoOnWhileTheServerHasStoppedReading) {
             if (session.outgoingBytes() > 0 && fullAtFrame == 0) {
                 fullAtFrame = frames;
             }
-            if ((fullAtFrame > 0 && frames >= fullAtFrame + 600) || frames >= 100000) {
+            // Where the socket first refuses bytes for a moment (loopback TCP under Wine), the
+            // frames go on until the bound is really passed.
+            if ((fullAtFrame > 0 && frames >= fullAtFrame + 600 && session.sendingFailed()) || frames >= 100000) {
                 quit = true;
             }
         }
@@ -153,13 +155,16 @@ TEST(MainLoop, FramesGoOnWhileTheServerHasStoppedReading) {
     SendingHost host;
     auto sockets = TcpSocket::pair();
     ASSERT_TRUE(sockets);
+    (*sockets)[0].setSendBufferSize(16 * 1024);
+    (*sockets)[1].setReceiveBufferSize(16 * 1024);
     host.session.adopt(std::move((*sockets)[0]), 3);
     TcpSocket server = std::move((*sockets)[1]);  // open, and never read
     host.session.setPlayerName("p");
 
     runMainLoop(host);
     ASSERT_GT(host.fullAtFrame, 0) << "the socket never filled";
-    EXPECT_EQ(host.frames, host.fullAtFrame + 600);
+    EXPECT_GE(host.frames, host.fullAtFrame + 600);
+    EXPECT_LT(host.frames, 100000);
     EXPECT_GE(host.flushes, host.frames);
     EXPECT_TRUE(host.session.sendingFailed());  // the buffer passed its bound on the way
     EXPECT_LE(host.session.outgoingBytes(), kMaxOutgoingBytes);
