@@ -12,6 +12,8 @@ namespace kestrane {
 
 namespace {
 
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
 // Slack added to the wait for the next round, so the timer finds the interval strictly passed
 // when the thread wakes.
 constexpr double kTickWakeSlack = 0.0002;
@@ -66,6 +68,10 @@ void PacketWorker::packetWorker() {
         const double untilOther = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt()}) - clock_();
         const auto wait = std::chrono::duration<double>(
             std::min(secondsUntilTick() + kTickWakeSlack, std::max(untilOther, 0.0) + kHoldWakeSlack));
+        if (joinHeld_) {
+            std::this_thread::sleep_for(wait);  // a record waits, but not for the queue
+            continue;
+        }
         state_.queue.waitUntilNotEmpty(std::chrono::steady_clock::now() +
                                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
     }
@@ -101,6 +107,12 @@ bool PacketWorker::runPass() {
         state_.players.flushWaitingTicks();  // a Tick that waited for its connection's interval
     }
     if (!record) {
+        return false;
+    }
+    // A Join waits while a Tick waits for its connection's interval: the Join would queue
+    // behind that Tick, and every player must have it before the join line is written.
+    joinHeld_ = record->msgType() == MsgType::Join && state_.players.nextHoldEnd() != kNever;
+    if (joinHeld_) {
         return false;
     }
     processRecord(*record);
