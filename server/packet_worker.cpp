@@ -110,11 +110,19 @@ bool PacketWorker::runPass() {
         return false;
     }
     // A Join waits while a Tick waits for its connection's interval: the Join would queue
-    // behind that Tick, and every player must have it before the join line is written.
-    joinHeld_ = record->msgType() == MsgType::Join && state_.players.nextHoldEnd() != kNever;
+    // behind that Tick, and every player must have it before the join line is written. It
+    // waits one interval at most, so a connection that stays behind cannot hold it up.
+    const bool tickWaiting = state_.players.nextHoldEnd() != kNever;
+    if (record->msgType() != MsgType::Join || !tickWaiting) {
+        joinHeldSince_ = kNever;
+    } else if (joinHeldSince_ == kNever) {
+        joinHeldSince_ = start;
+    }
+    joinHeld_ = tickWaiting && joinHeldSince_ != kNever && start - joinHeldSince_ < static_cast<double>(tickInterval);
     if (joinHeld_) {
         return false;
     }
+    joinHeldSince_ = kNever;
     processRecord(*record);
     state_.queue.popFront();
     const double now = clock_();

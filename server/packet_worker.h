@@ -81,6 +81,7 @@ private:
     FrameTimer::Clock clock_;
     double lastRoundAt_;  // when the last Tick round started
     bool joinHeld_ = false;   // the last pass left a Join queued until no Tick waits for its interval
+    double joinHeldSince_ = std::numeric_limits<double>::infinity();  // when that Join was first held
     int batchPasses_ = 0;     // passes whose packets wait for the next flush
     double batchStart_ = 0;   // when the first of them ran
     double batchGap_ = 0;     // flushGap() when the last of them ran
