@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kestrane {
@@ -21,8 +23,16 @@ struct Readiness {
 // A set of sockets to wait on, rebuilt for each wait (clear, then add); rebuilding allocates
 // nothing once the set has reached its size. Not thread-safe: one thread owns it; the wake
 // event may be signalled from any thread.
+// On Linux the system keeps the set between waits (epoll): a wait tells it only what changed
+// since the last one, and costs the sockets that are ready rather than all that are watched,
+// so a thread watching hundreds of sockets can wake often.
 class Poller {
 public:
+    Poller();
+    ~Poller();
+    Poller(Poller&&) noexcept;
+    Poller& operator=(Poller&&) noexcept;
+
     // Forgets every watched socket and the wake event.
     void clear();
     // Watches `socket` for reading and, when asked, for writing; returns its index for
@@ -48,12 +58,17 @@ public:
 private:
     struct Entry {
         int fd;
-        short events;
-        short revents;
+        std::uint64_t serial;
+        std::uint32_t events;
+        std::uint32_t revents;
     };
+    // What the system keeps between waits, where it keeps anything.
+    struct KernelSet;
+
     std::vector<Entry> entries_;
     const WakeEvent* wake_ = nullptr;
     bool woken_ = false;
+    std::unique_ptr<KernelSet> kernel_;
 };
 
 // Waits at most `timeoutMs` for one socket; the readiness found (nothing on time-out).

@@ -21,6 +21,14 @@ thread_local std::vector<int> slots;
 
 }  // namespace
 
+// WSAPoll keeps nothing between waits.
+struct Poller::KernelSet {};
+
+Poller::Poller() = default;
+Poller::~Poller() = default;
+Poller::Poller(Poller&&) noexcept = default;
+Poller& Poller::operator=(Poller&&) noexcept = default;
+
 void Poller::clear() {
     entries_.clear();
     wake_ = nullptr;
@@ -29,17 +37,17 @@ void Poller::clear() {
 
 std::size_t Poller::add(const TcpSocket& socket, bool forWriting) {
     const short events = static_cast<short>(kReadEvents | (forWriting ? kWriteEvents : 0));
-    entries_.push_back({socket.fd(), events, 0});
+    entries_.push_back({socket.fd(), socket.serial(), static_cast<std::uint32_t>(events), 0});
     return entries_.size() - 1;
 }
 
 std::size_t Poller::addForWriting(const TcpSocket& socket) {
-    entries_.push_back({socket.fd(), kWriteEvents, 0});
+    entries_.push_back({socket.fd(), socket.serial(), kWriteEvents, 0});
     return entries_.size() - 1;
 }
 
 std::size_t Poller::add(const UdpSocket& socket) {
-    entries_.push_back({socket.fd(), kReadEvents, 0});
+    entries_.push_back({socket.fd(), socket.serial(), kReadEvents, 0});
     return entries_.size() - 1;
 }
 
@@ -49,7 +57,7 @@ int Poller::wait(int timeoutMs) {
     for (const Entry& entry : entries_) {
         slots.push_back(entry.fd >= 0 ? static_cast<int>(pollSet.size()) : -1);
         if (entry.fd >= 0) {
-            pollSet.push_back({toSocket(entry.fd), entry.events, 0});
+            pollSet.push_back({toSocket(entry.fd), static_cast<short>(entry.events), 0});
         }
     }
     const bool watchWake = wake_ != nullptr && wake_->fd() >= 0;
@@ -66,7 +74,9 @@ int Poller::wait(int timeoutMs) {
     woken_ = false;
     int socketsReady = 0;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        entries_[i].revents = (ready > 0 && slots[i] >= 0) ? pollSet[static_cast<std::size_t>(slots[i])].revents : 0;
+        entries_[i].revents = (ready > 0 && slots[i] >= 0)
+                                  ? static_cast<std::uint16_t>(pollSet[static_cast<std::size_t>(slots[i])].revents)
+                                  : 0;
         socketsReady += entries_[i].revents != 0 ? 1 : 0;
     }
     if (watchWake && ready > 0) {
@@ -77,7 +87,7 @@ int Poller::wait(int timeoutMs) {
 
 Readiness Poller::readiness(std::size_t index) const {
     const Entry& entry = entries_.at(index);
-    const short revents = entry.revents;
+    const std::uint32_t revents = entry.revents;
     Readiness result;
     // A closed peer shows as a hang-up alone; the socket is readable then (a read sees the end).
     result.readable = (revents & kReadEvents) != 0 || ((entry.events & kReadEvents) != 0 && (revents & POLLHUP) != 0);

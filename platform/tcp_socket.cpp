@@ -120,12 +120,15 @@ SocketError lastSocketError() {
 TcpSocket::~TcpSocket() { close(); }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      serial_(std::exchange(other.serial_, 0)),
+      nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        serial_ = std::exchange(other.serial_, 0);
         nonBlocking_ = std::exchange(other.nonBlocking_, false);
     }
     return *this;

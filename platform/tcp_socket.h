@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/socket_serial.h"
+
 namespace kestrane {
 
 // An IPv4 address, first byte of the dotted form first (network order).
@@ -53,7 +55,7 @@ enum class PeerStatus { Open, Closed, Failed };
 class TcpSocket {
 public:
     TcpSocket() = default;
-    explicit TcpSocket(int fd) : fd_(fd) {}
+    explicit TcpSocket(int fd) : fd_(fd), serial_(fd >= 0 ? nextSocketSerial() : 0) {}
     ~TcpSocket();
     TcpSocket(TcpSocket&& other) noexcept;
     TcpSocket& operator=(TcpSocket&& other) noexcept;
@@ -67,6 +69,8 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Tells this socket from any other that had or will have the same descriptor number.
+    std::uint64_t serial() const { return serial_; }
     void close();
     // Ends the connection in both directions at once (the peer sees it closed), even while
     // another thread still holds the descriptor in a poll.
@@ -125,6 +129,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::uint64_t serial_ = 0;
     // The mode setNonBlocking asked for. On Windows the socket itself is always non-blocking
     // and the calls of a blocking one wait for it.
     bool nonBlocking_ = false;

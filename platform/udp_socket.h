@@ -47,6 +47,8 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Tells this socket from any other that had or will have the same descriptor number.
+    std::uint64_t serial() const { return serial_; }
     void close();
 
     // Lets several sockets of this host bind the same port; each gets its own copy of every
@@ -67,8 +69,9 @@ public:
     bool waitReadable(int timeoutMs) const;
 
 private:
-    explicit UdpSocket(int fd) : fd_(fd) {}
+    explicit UdpSocket(int fd) : fd_(fd), serial_(fd >= 0 ? nextSocketSerial() : 0) {}
     int fd_ = -1;
+    std::uint64_t serial_ = 0;
 };
 
 // The broadcast address of every network interface that is up and can broadcast (loopback

@@ -26,12 +26,14 @@ bool setFlag(int fd, int name, bool on) { return setIntOption(fd, SOL_SOCKET, na
 
 UdpSocket::~UdpSocket() { close(); }
 
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), serial_(std::exchange(other.serial_, 0)) {}
 
 UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        serial_ = std::exchange(other.serial_, 0);
     }
     return *this;
 }

@@ -1,6 +1,10 @@
 // wake_event.h -- a manual-reset event that a thread can wait on together with sockets.
 #pragma once
 
+#include <cstdint>
+
+#include "platform/socket_serial.h"
+
 namespace kestrane {
 
 // Once signalled it stays signalled until reset(). Thread-safety: signal() from any thread
@@ -20,6 +24,7 @@ public:
     bool signalled() const;
     // A descriptor that polls readable once the event is signalled.
     int fd() const { return readFd_; }
+    std::uint64_t serial() const { return serial_; }
 
     // Waits at most `timeoutMs` for the event, or for `socketFd` (if >= 0) to become
     // readable or closed. True when the event is signalled.
@@ -28,6 +33,7 @@ public:
 private:
     int readFd_ = -1;
     int writeFd_ = -1;
+    std::uint64_t serial_ = nextSocketSerial();
 };
 
 }  // namespace kestrane

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <thread>
+#include <vector>
 
 #include "platform/poller.h"
 #include "platform/tcp_socket.h"
@@ -100,6 +102,78 @@ TEST(Poller, ReportsEachSocketsReadinessAndTheWakeEvent) {
     EXPECT_EQ(poller.wait(2000), 1);
     EXPECT_TRUE(poller.readiness(0).readable);
     EXPECT_EQ(a.receive(buffer), 0);
+}
+
+// A poller that keeps its set between waits must follow what each wait asks for: sockets that
+// leave the set, a socket closed and another opened on the same descriptor number (the system
+// hands out the lowest free one), interest in writing that comes and goes, one socket twice.
+TEST(Poller, FollowsSocketsThatLeaveReturnAndReuseDescriptors) {
+    std::vector<std::array<TcpSocket, 2>> pairs;
+    for (int i = 0; i < 4; ++i) {
+        auto pair = TcpSocket::pair();
+        ASSERT_TRUE(pair);
+        pairs.push_back(std::move(*pair));
+    }
+    const std::uint8_t byte[1] = {9};
+    std::array<std::uint8_t, 8> buffer{};
+    Poller poller;
+    // Waits on the first socket of each listed pair for reading; which indices were readable.
+    const auto readableOf = [&](std::initializer_list<int> watched) {
+        poller.clear();
+        for (const int pair : watched) {
+            poller.add(pairs[static_cast<std::size_t>(pair)][0]);
+        }
+        const int ready = poller.wait(200);
+        std::vector<std::size_t> readable;
+        for (std::size_t i = 0; i < poller.size(); ++i) {
+            if (poller.readiness(i).readable) {
+                readable.push_back(i);
+            }
+        }
+        EXPECT_EQ(static_cast<std::size_t>(ready), readable.size());
+        return readable;
+    };
+    using Indices = std::vector<std::size_t>;
+
+    EXPECT_EQ(readableOf({0, 1, 2, 3}), Indices{});
+    ASSERT_EQ(pairs[2][1].send(byte), 1);
+    EXPECT_EQ(readableOf({0, 1, 2, 3}), Indices{2});
+    EXPECT_EQ(pairs[2][0].receive(buffer), 1);
+
+    // Left out of a wait, a socket with bytes waiting is not reported, nor taken for another.
+    ASSERT_EQ(pairs[1][1].send(byte), 1);
+    ASSERT_EQ(pairs[3][1].send(byte), 1);
+    EXPECT_EQ(readableOf({0, 2, 3}), Indices{2});
+    EXPECT_EQ(pairs[3][0].receive(buffer), 1);
+    EXPECT_EQ(readableOf({1, 0}), Indices{0});  // back in the set, at another index
+    EXPECT_EQ(readableOf({0, 1, 2, 3}), Indices{1});
+    EXPECT_EQ(pairs[1][0].receive(buffer), 1);
+
+    // Closed, and a new pair opened, most likely on the same descriptor numbers.
+    pairs[1][0].close();
+    pairs[1][1].close();
+    auto fresh = TcpSocket::pair();
+    ASSERT_TRUE(fresh);
+    pairs[1] = std::move(*fresh);
+    EXPECT_EQ(readableOf({0, 1, 2, 3}), Indices{});
+    ASSERT_EQ(pairs[1][1].send(byte), 1);
+    EXPECT_EQ(readableOf({0, 1, 2, 3}), Indices{1});
+    EXPECT_EQ(pairs[1][0].receive(buffer), 1);
+
+    // Interest in writing, and one socket twice in a wait: each entry answers for itself.
+    poller.clear();
+    poller.add(pairs[0][0]);
+    poller.addForWriting(pairs[0][0]);
+    poller.add(pairs[2][0], /*forWriting=*/true);
+    poller.add(pairs[3][0]);
+    EXPECT_EQ(poller.wait(200), 2);
+    EXPECT_FALSE(poller.readiness(0).any());
+    EXPECT_TRUE(poller.readiness(1).writable);
+    EXPECT_TRUE(poller.readiness(2).writable);
+    EXPECT_FALSE(poller.readiness(3).any());
+    // Asked for reading alone again, nothing is ready.
+    EXPECT_EQ(readableOf({0, 2, 3}), Indices{});
+    EXPECT_EQ(poller.wait(0), 0);
 }
 
 }  // namespace
