@@ -9,16 +9,16 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/tcp_socket.h"
-#include "platform/udp_socket.h"
+#include "platform/poller_events.h"
 #include "platform/wake_event.h"
 
 namespace kestrane {
 
 namespace {
 
-constexpr std::uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP;
-constexpr std::uint32_t kWriteEvents = EPOLLOUT;
+using poller_events::kRead;
+using poller_events::kWrite;
+
 constexpr std::uint32_t kFailEvents = EPOLLERR | EPOLLHUP;
 // The registration of the wake event, past any socket's index.
 constexpr std::size_t kWakeIndex = std::numeric_limits<std::uint32_t>::max();
@@ -136,31 +136,11 @@ struct Poller::KernelSet {
     }
 };
 
+// Here rather than with the shared parts: they need the KernelSet above complete.
 Poller::Poller() = default;
 Poller::~Poller() = default;
 Poller::Poller(Poller&&) noexcept = default;
 Poller& Poller::operator=(Poller&&) noexcept = default;
-
-void Poller::clear() {
-    entries_.clear();
-    wake_ = nullptr;
-    woken_ = false;
-}
-
-std::size_t Poller::add(const TcpSocket& socket, bool forWriting) {
-    entries_.push_back({socket.fd(), socket.serial(), kReadEvents | (forWriting ? kWriteEvents : 0), 0});
-    return entries_.size() - 1;
-}
-
-std::size_t Poller::addForWriting(const TcpSocket& socket) {
-    entries_.push_back({socket.fd(), socket.serial(), kWriteEvents, 0});
-    return entries_.size() - 1;
-}
-
-std::size_t Poller::add(const UdpSocket& socket) {
-    entries_.push_back({socket.fd(), socket.serial(), EPOLLIN, 0});
-    return entries_.size() - 1;
-}
 
 int Poller::wait(int timeoutMs) {
     woken_ = false;
@@ -226,17 +206,10 @@ int Poller::wait(int timeoutMs) {
 Readiness Poller::readiness(std::size_t index) const {
     const std::uint32_t revents = entries_.at(index).revents;
     Readiness result;
-    result.readable = (revents & kReadEvents) != 0;
-    result.writable = (revents & kWriteEvents) != 0;
+    result.readable = (revents & kRead) != 0;
+    result.writable = (revents & kWrite) != 0;
     result.failed = (revents & (kFailEvents | POLLNVAL)) != 0;
     return result;
-}
-
-Readiness waitForSocket(const TcpSocket& socket, bool forWriting, int timeoutMs) {
-    Poller poller;
-    const std::size_t index = forWriting ? poller.addForWriting(socket) : poller.add(socket);
-    poller.wait(timeoutMs);
-    return poller.readiness(index);
 }
 
 }  // namespace kestrane

@@ -1,8 +1,7 @@
 // poller_windows.cpp -- WSAPoll behind Poller.
 #include "platform/poller.h"
 
-#include "platform/tcp_socket.h"
-#include "platform/udp_socket.h"
+#include "platform/poller_events.h"
 #include "platform/wake_event.h"
 #include "platform/winsock_headers.h"
 
@@ -10,8 +9,8 @@ namespace kestrane {
 
 namespace {
 
-constexpr short kReadEvents = POLLRDNORM;
-constexpr short kWriteEvents = POLLWRNORM;
+using poller_events::kRead;
+using poller_events::kWrite;
 
 // The poll set of the calling thread's last wait, kept so that waiting allocates nothing.
 // WSAPoll refuses invalid sockets, so only valid ones go in; `slots` maps each entry to its
@@ -24,32 +23,11 @@ thread_local std::vector<int> slots;
 // WSAPoll keeps nothing between waits.
 struct Poller::KernelSet {};
 
+// Here rather than with the shared parts: they need the KernelSet above complete.
 Poller::Poller() = default;
 Poller::~Poller() = default;
 Poller::Poller(Poller&&) noexcept = default;
 Poller& Poller::operator=(Poller&&) noexcept = default;
-
-void Poller::clear() {
-    entries_.clear();
-    wake_ = nullptr;
-    woken_ = false;
-}
-
-std::size_t Poller::add(const TcpSocket& socket, bool forWriting) {
-    const short events = static_cast<short>(kReadEvents | (forWriting ? kWriteEvents : 0));
-    entries_.push_back({socket.fd(), socket.serial(), static_cast<std::uint32_t>(events), 0});
-    return entries_.size() - 1;
-}
-
-std::size_t Poller::addForWriting(const TcpSocket& socket) {
-    entries_.push_back({socket.fd(), socket.serial(), kWriteEvents, 0});
-    return entries_.size() - 1;
-}
-
-std::size_t Poller::add(const UdpSocket& socket) {
-    entries_.push_back({socket.fd(), socket.serial(), kReadEvents, 0});
-    return entries_.size() - 1;
-}
 
 int Poller::wait(int timeoutMs) {
     pollSet.clear();
@@ -62,7 +40,7 @@ int Poller::wait(int timeoutMs) {
     }
     const bool watchWake = wake_ != nullptr && wake_->fd() >= 0;
     if (watchWake) {
-        pollSet.push_back({toSocket(wake_->fd()), kReadEvents, 0});
+        pollSet.push_back({toSocket(wake_->fd()), kRead, 0});
     }
     int ready = 0;
     if (pollSet.empty()) {
@@ -80,7 +58,7 @@ int Poller::wait(int timeoutMs) {
         socketsReady += entries_[i].revents != 0 ? 1 : 0;
     }
     if (watchWake && ready > 0) {
-        woken_ = (pollSet.back().revents & kReadEvents) != 0;
+        woken_ = (pollSet.back().revents & kRead) != 0;
     }
     return socketsReady;
 }
@@ -90,17 +68,10 @@ Readiness Poller::readiness(std::size_t index) const {
     const std::uint32_t revents = entry.revents;
     Readiness result;
     // A closed peer shows as a hang-up alone; the socket is readable then (a read sees the end).
-    result.readable = (revents & kReadEvents) != 0 || ((entry.events & kReadEvents) != 0 && (revents & POLLHUP) != 0);
-    result.writable = (revents & kWriteEvents) != 0;
+    result.readable = (revents & kRead) != 0 || ((entry.events & kRead) != 0 && (revents & POLLHUP) != 0);
+    result.writable = (revents & kWrite) != 0;
     result.failed = (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
     return result;
-}
-
-Readiness waitForSocket(const TcpSocket& socket, bool forWriting, int timeoutMs) {
-    Poller poller;
-    const std::size_t index = forWriting ? poller.addForWriting(socket) : poller.add(socket);
-    poller.wait(timeoutMs);
-    return poller.readiness(index);
 }
 
 }  // namespace kestrane

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -25,35 +24,6 @@ namespace kestrane {
 
 // POSIX sockets need no library started.
 bool startSocketLibrary() { return true; }
-
-std::string Ipv4Address::toString() const {
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-           std::to_string(bytes[3]);
-}
-
-std::optional<Ipv4Address> resolveIpv4(std::string_view host) {
-    const std::string name(host);
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4Address address;
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(results->ai_addr);
-    std::memcpy(address.bytes.data(), &ipv4->sin_addr, 4);
-    freeaddrinfo(results);
-    return address;
-}
-
-std::optional<std::string> localHostName() {
-    char buffer[256] = {};
-    if (gethostname(buffer, sizeof buffer - 1) != 0) {
-        return std::nullopt;
-    }
-    return std::string(buffer);
-}
 
 std::vector<Ipv4Address> localInterfaceAddresses() {
     std::vector<Ipv4Address> addresses;
@@ -72,20 +42,6 @@ std::vector<Ipv4Address> localInterfaceAddresses() {
     }
     freeifaddrs(interfaces);
     return addresses;
-}
-
-sockaddr_in toSockaddr(const Ipv4Address& address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(port);
-    std::memcpy(&result.sin_addr, address.bytes.data(), 4);
-    return result;
-}
-
-Ipv4Address fromInAddr(const in_addr& address) {
-    Ipv4Address result;
-    std::memcpy(result.bytes.data(), &address, 4);
-    return result;
 }
 
 bool setIntOption(int fd, int level, int name, int value) {
@@ -115,23 +71,6 @@ SocketError lastSocketError() {
             return SocketError::OutOfResources;
         default: return SocketError::Other;
     }
-}
-
-TcpSocket::~TcpSocket() { close(); }
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      serial_(std::exchange(other.serial_, 0)),
-      nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        serial_ = std::exchange(other.serial_, 0);
-        nonBlocking_ = std::exchange(other.nonBlocking_, false);
-    }
-    return *this;
 }
 
 TcpSocket TcpSocket::openStream() { return TcpSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
@@ -170,9 +109,6 @@ bool TcpSocket::setNonBlocking(bool on) {
 }
 
 bool TcpSocket::setReuseAddress(bool on) { return setIntOption(fd_, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
-bool TcpSocket::setNoDelay(bool on) { return setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
-bool TcpSocket::setSendBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
-bool TcpSocket::setReceiveBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes); }
 
 bool TcpSocket::bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address) {
     sockaddr_in local = toSockaddr(address.value_or(Ipv4Address{}), port);
@@ -263,10 +199,6 @@ PeerStatus TcpSocket::probePeer() const {
     return (errno == EAGAIN || errno == EWOULDBLOCK) ? PeerStatus::Open : PeerStatus::Failed;
 }
 
-bool TcpSocket::waitReadable(int timeoutMs) const {
-    return waitForSocket(*this, /*forWriting=*/false, timeoutMs).any();
-}
-
 long TcpSocket::receive(std::span<std::uint8_t> buffer, bool dontWait) {
     long got = 0;
     do {
@@ -307,17 +239,6 @@ long TcpSocket::sendPieces(std::span<const std::span<const std::uint8_t>> pieces
         sent = ::sendmsg(fd_, &message, MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
     } while (sent < 0 && errno == EINTR);
     return sent;
-}
-
-bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const long sent = send(bytes);
-        if (sent <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(sent));
-    }
-    return true;
 }
 
 }  // namespace kestrane

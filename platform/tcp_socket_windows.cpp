@@ -52,36 +52,6 @@ void waitASlice(const TcpSocket& socket, bool forWriting) {
 
 bool startSocketLibrary() { return winsockStarted(); }
 
-std::string Ipv4Address::toString() const {
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-           std::to_string(bytes[3]);
-}
-
-std::optional<Ipv4Address> resolveIpv4(std::string_view host) {
-    const std::string name(host);
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    if (name.empty() || !winsockStarted() || getaddrinfo(name.c_str(), nullptr, &hints, &results) != 0 ||
-        results == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4Address address;
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(results->ai_addr);
-    std::memcpy(address.bytes.data(), &ipv4->sin_addr, 4);
-    freeaddrinfo(results);
-    return address;
-}
-
-std::optional<std::string> localHostName() {
-    char buffer[256] = {};
-    if (!winsockStarted() || gethostname(buffer, sizeof buffer - 1) != 0) {
-        return std::nullopt;
-    }
-    return std::string(buffer);
-}
-
 std::vector<Ipv4Address> localInterfaceAddresses() {
     std::vector<Ipv4Address> addresses;
     // The table's size first, then the table.
@@ -103,20 +73,6 @@ std::vector<Ipv4Address> localInterfaceAddresses() {
         }
     }
     return addresses;
-}
-
-sockaddr_in toSockaddr(const Ipv4Address& address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(port);
-    std::memcpy(&result.sin_addr, address.bytes.data(), 4);
-    return result;
-}
-
-Ipv4Address fromInAddr(const in_addr& address) {
-    Ipv4Address result;
-    std::memcpy(result.bytes.data(), &address, 4);
-    return result;
 }
 
 bool setIntOption(int fd, int level, int name, int value) {
@@ -144,23 +100,6 @@ SocketError lastSocketError() {
             return SocketError::OutOfResources;
         default: return SocketError::Other;
     }
-}
-
-TcpSocket::~TcpSocket() { close(); }
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      serial_(std::exchange(other.serial_, 0)),
-      nonBlocking_(std::exchange(other.nonBlocking_, false)) {}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        serial_ = std::exchange(other.serial_, 0);
-        nonBlocking_ = std::exchange(other.nonBlocking_, false);
-    }
-    return *this;
 }
 
 TcpSocket TcpSocket::openStream() {
@@ -217,9 +156,6 @@ bool TcpSocket::setNonBlocking(bool on) {
 // Windows binds a listener over connections in TIME_WAIT without being asked, and its
 // SO_REUSEADDR would let a second program take a port that is listened on: leave it unset.
 bool TcpSocket::setReuseAddress(bool) { return valid(); }
-bool TcpSocket::setNoDelay(bool on) { return setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
-bool TcpSocket::setSendBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_SNDBUF, bytes); }
-bool TcpSocket::setReceiveBufferSize(int bytes) { return setIntOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes); }
 
 bool TcpSocket::bindAndListen(std::uint16_t port, int backlog, std::optional<Ipv4Address> address) {
     sockaddr_in local = toSockaddr(address.value_or(Ipv4Address{}), port);
@@ -329,10 +265,6 @@ PeerStatus TcpSocket::probePeer() const {
     return error == WSAEWOULDBLOCK ? PeerStatus::Open : PeerStatus::Failed;
 }
 
-bool TcpSocket::waitReadable(int timeoutMs) const {
-    return waitForSocket(*this, /*forWriting=*/false, timeoutMs).any();
-}
-
 long TcpSocket::receive(std::span<std::uint8_t> buffer, bool dontWait) {
     const int length = static_cast<int>(std::min<std::size_t>(buffer.size(), 1u << 30));
     for (;;) {
@@ -405,17 +337,6 @@ long TcpSocket::sendPieces(std::span<const std::span<const std::uint8_t>> pieces
         return -1;
     }
     return static_cast<long>(sent);
-}
-
-bool TcpSocket::sendAll(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const long sent = send(bytes);
-        if (sent <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(sent));
-    }
-    return true;
 }
 
 }  // namespace kestrane

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 namespace kestrane {
 
@@ -21,23 +20,7 @@ namespace {
 
 sockaddr_in toSockaddr(const Endpoint& endpoint) { return toSockaddr(endpoint.address, endpoint.port); }
 
-bool setFlag(int fd, int name, bool on) { return setIntOption(fd, SOL_SOCKET, name, on ? 1 : 0); }
-
 }  // namespace
-
-UdpSocket::~UdpSocket() { close(); }
-
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), serial_(std::exchange(other.serial_, 0)) {}
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        serial_ = std::exchange(other.serial_, 0);
-    }
-    return *this;
-}
 
 UdpSocket UdpSocket::open() { return UdpSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)); }
 
@@ -47,9 +30,6 @@ void UdpSocket::close() {
         fd_ = -1;
     }
 }
-
-bool UdpSocket::setReuseAddress(bool on) { return setFlag(fd_, SO_REUSEADDR, on); }
-bool UdpSocket::setBroadcast(bool on) { return setFlag(fd_, SO_BROADCAST, on); }
 
 bool UdpSocket::bind(std::uint16_t port, std::optional<Ipv4Address> address) {
     sockaddr_in local = toSockaddr({address.value_or(Ipv4Address{}), port});

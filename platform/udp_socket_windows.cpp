@@ -7,7 +7,6 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
-#include <utility>
 
 // Not in every SDK's headers; the value is Windows' own.
 #ifndef SIO_UDP_CONNRESET
@@ -20,23 +19,7 @@ namespace {
 
 sockaddr_in toSockaddr(const Endpoint& endpoint) { return toSockaddr(endpoint.address, endpoint.port); }
 
-bool setFlag(int fd, int name, bool on) { return setIntOption(fd, SOL_SOCKET, name, on ? 1 : 0); }
-
 }  // namespace
-
-UdpSocket::~UdpSocket() { close(); }
-
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), serial_(std::exchange(other.serial_, 0)) {}
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        serial_ = std::exchange(other.serial_, 0);
-    }
-    return *this;
-}
 
 UdpSocket UdpSocket::open() {
     if (!startSocketLibrary()) {
@@ -64,9 +47,6 @@ void UdpSocket::close() {
         fd_ = -1;
     }
 }
-
-bool UdpSocket::setReuseAddress(bool on) { return setFlag(fd_, SO_REUSEADDR, on); }
-bool UdpSocket::setBroadcast(bool on) { return setFlag(fd_, SO_BROADCAST, on); }
 
 bool UdpSocket::bind(std::uint16_t port, std::optional<Ipv4Address> address) {
     sockaddr_in local = toSockaddr({address.value_or(Ipv4Address{}), port});
