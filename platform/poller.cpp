@@ -97,8 +97,7 @@ struct Poller::KernelSet {
             }
             if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &event) != 0 &&
                 (errno != EEXIST || ::epoll_ctl(epollFd, EPOLL_CTL_MOD, fd, &event) != 0)) {
-                entry = {};
-                entry.round = round;  // remembered as seen, so forget() does not remove it again
+                entry = {};  // not in the set: forgetUnwatched() drops it from the list
                 return false;
             }
         }
