@@ -74,14 +74,22 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
     logSummaries(static_cast<std::size_t>(index), at->invalidPackets.takeRest(), at->droppedPackets.takeRest());
     log_.logLine("[ " + logName(nameText(at->name)) + std::string(server_text::kLeaveSuffix));
     flushPlayer(*at);  // what was due to it before it left, as far as it goes
-    // Shut down first: the network loop may be polling this descriptor right now, and a
-    // close alone would leave the connection open until that poll returns.
+    // The peer sees the end now, but the descriptor stays open until the network loop takes
+    // it (takeRemovedSockets): that loop may be waiting on it right now, and a number closed
+    // under its wait could come back as another connection's before the wait is over.
     at->socket.shutdown();
-    at->socket.close();
+    removedSockets_.push_back(std::move(at->socket));
     entries_.erase(at);
     leaving_.push_back(number);
     showPlayerCount();
     return true;
+}
+
+void PlayerTable::takeRemovedSockets(std::vector<TcpSocket>& into) {
+    for (TcpSocket& socket : removedSockets_) {
+        into.push_back(std::move(socket));
+    }
+    removedSockets_.clear();
 }
 
 void PlayerTable::logInvalidPacket(std::uint8_t number, double now) {

@@ -96,11 +96,17 @@ public:
     // Stores the details of a Join payload (a short payload reads as zero-filled) and logs
     // the join line. False, with nothing stored or logged, when the number is unknown.
     bool recordJoin(std::uint8_t number, std::span<const std::uint8_t> payload);
-    // Logs the leave line, sends what is still queued for the player (best effort), closes
-    // the socket and erases the entry; the ones behind move up. Its number becomes free at
+    // Logs the leave line, sends what is still queued for the player (best effort), shuts
+    // the connection down and erases the entry; the ones behind move up. The socket itself
+    // waits for takeRemovedSockets. Its number becomes free at
     // the end of the next flushAll, when its Leave has gone out. False, doing nothing, when
     // the number is unknown.
     bool removePlayer(std::uint8_t number);
+    // Moves the sockets of the players removed so far into `into`. The network loop takes
+    // them and closes them when its wait is over, so that no descriptor it waits on is
+    // closed or reused by another thread in the meantime; a table no loop reads closes them
+    // when it goes.
+    void takeRemovedSockets(std::vector<TcpSocket>& into);
     // Writes the number of players (and the Player list) to the console's display.
     void showPlayerCount();
 
@@ -203,6 +209,7 @@ private:
     std::vector<PlayerEntry> entries_;
     std::uint8_t lastPlayerNumber_ = 0;
     std::vector<std::uint8_t> leaving_;     // removed; free once their Leave is out
+    std::vector<TcpSocket> removedSockets_;  // shut down; closed by takeRemovedSockets' caller
     std::deque<std::uint8_t> freeNumbers_;  // free, the longest free first
     std::size_t backlogBound_ = kDefaultBacklogBound;
     std::uint64_t slowReadersRemoved_ = 0;

@@ -68,10 +68,11 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
         statusResponder_->watch(poller_);
     }
     const std::size_t firstPlayerSlot = poller_.size();
-    if (reading) {
+    {
         std::lock_guard lock(state_.playersMutex);
+        state_.players.takeRemovedSockets(removedSockets_);
         for (const PlayerEntry& entry : state_.players) {
-            if (!entry.connectionLost) {
+            if (reading && !entry.connectionLost) {
                 // Room in a full socket is worth a wake-up; bytes the worker is still batching are not.
                 poller_.add(entry.socket, /*forWriting=*/entry.backlog.waitingForRoom());
                 watchedPlayers_.push_back({entry.number, entry.socket.fd()});
@@ -80,6 +81,10 @@ void ServerNetwork::pollNetwork(int timeoutMs) {
     }
 
     poller_.wait(timeoutMs);
+    // The removed players' sockets were not watched in this wait: they may close now. (A
+    // player removed during the wait keeps its descriptor until the next pass, so the
+    // descriptor readStep checks below cannot belong to anyone else yet.)
+    removedSockets_.clear();
     if (poller_.woken()) {
         wakeEvent_.reset();
     }

@@ -92,6 +92,7 @@ private:
         int descriptor;
     };
     std::vector<Watched> watchedPlayers_;
+    std::vector<TcpSocket> removedSockets_;  // of players removed before this pass: closed after its wait
     PacketQueue readBuffer_;              // packets of one connection before the sender check
     std::vector<PacketRecord> admitted_;  // what one pass hands the worker, in order
 };
