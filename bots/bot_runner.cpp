@@ -21,6 +21,10 @@ namespace {
 constexpr int kBotsPerThread = 256;
 // A driving thread with no frame to wait for still looks at its bots this often.
 constexpr double kIdleWaitSeconds = 1.0;
+// How long a pass goes on before it reads what arrived meanwhile, and how many bots it runs
+// between two looks at the clock.
+constexpr double kLookAgainSeconds = 0.0002;
+constexpr std::size_t kBotsBetweenClockReadings = 8;
 constexpr auto kWaitCheck = std::chrono::milliseconds(50);
 // How long a newcomer that knows only itself waits for other players' answers to its Join.
 constexpr auto kAnswerGrace = std::chrono::milliseconds(150);
@@ -105,15 +109,24 @@ private:
         parkedChanged_.notify_all();
     }
 
-    // Passes until one finds nothing to do; when the earliest frame comes due.
+    // Passes until one finds nothing to do; when the earliest frame comes due. A long pass
+    // (a Tick steps every bot's world) looks at the sockets again now and then, without
+    // waiting, so that what arrives meanwhile is read, and timed, when it arrives rather than
+    // when the pass ends.
     double playUntilIdle(const std::vector<Bot*>& bots) {
         for (;;) {
             bool busy = false;
             double nextFrame = std::numeric_limits<double>::infinity();
             const double now = clock_();
-            for (Bot* bot : bots) {
-                busy |= bot->runPass(now);
-                nextFrame = std::min(nextFrame, bot->nextFrameAt());
+            double lookedAt = now;
+            for (std::size_t i = 0; i < bots.size(); ++i) {
+                busy |= bots[i]->runPass(now);
+                nextFrame = std::min(nextFrame, bots[i]->nextFrameAt());
+                if (i % kBotsBetweenClockReadings == kBotsBetweenClockReadings - 1 &&
+                    clock_() - lookedAt >= kLookAgainSeconds) {
+                    readReadySockets(bots, 0, /*midPass=*/true);
+                    lookedAt = clock_();
+                }
             }
             if (!busy || wakeEvent_.signalled()) {
                 return nextFrame;
@@ -122,6 +135,14 @@ private:
     }
 
     void waitForSockets(const std::vector<Bot*>& bots, double nextFrame) {
+        const double wait = std::isinf(nextFrame) ? kIdleWaitSeconds : std::max(0.0, nextFrame - clock_());
+        readReadySockets(bots, static_cast<int>(std::ceil(wait * 1000)), /*midPass=*/false);
+    }
+
+    // Waits at most `timeoutMs` for a socket to be ready or the wake event, and reads every
+    // socket found ready. A look in the middle of a pass leaves the event signalled, for the
+    // pass to end on.
+    void readReadySockets(const std::vector<Bot*>& bots, int timeoutMs, bool midPass) {
         poller_.clear();
         poller_.setWakeEvent(&wakeEvent_);
         watched_.clear();
@@ -131,9 +152,8 @@ private:
                 watched_.push_back(bot);
             }
         }
-        const double wait = std::isinf(nextFrame) ? kIdleWaitSeconds : std::max(0.0, nextFrame - clock_());
-        poller_.wait(static_cast<int>(std::ceil(wait * 1000)));
-        if (poller_.woken()) {
+        poller_.wait(timeoutMs);
+        if (poller_.woken() && !midPass) {
             wakeEvent_.reset();  // the flags it stood for are read next, under the lock
         }
         for (std::size_t i = 0; i < watched_.size(); ++i) {
