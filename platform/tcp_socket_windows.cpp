@@ -52,21 +52,29 @@ void waitASlice(const TcpSocket& socket, bool forWriting) {
 
 bool startSocketLibrary() { return winsockStarted(); }
 
-std::vector<Ipv4Address> localInterfaceAddresses() {
-    std::vector<Ipv4Address> addresses;
+std::vector<InterfaceAddressRow> interfaceAddressTable() {
+    std::vector<InterfaceAddressRow> rows;
     // The table's size first, then the table.
     ULONG size = 0;
     if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) {
-        return addresses;
+        return rows;
     }
     std::vector<std::uint8_t> buffer(size);
     auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
     if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
-        return addresses;
+        return rows;
     }
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        rows.push_back({table->table[i].dwAddr, table->table[i].dwMask});
+    }
+    return rows;
+}
+
+std::vector<Ipv4Address> localInterfaceAddresses() {
+    std::vector<Ipv4Address> addresses;
+    for (const InterfaceAddressRow& row : interfaceAddressTable()) {
         in_addr raw{};
-        raw.s_addr = table->table[i].dwAddr;
+        raw.s_addr = row.address;
         const Ipv4Address address = fromInAddr(raw);
         if (!address.isLoopback() && address != Ipv4Address{}) {
             addresses.push_back(address);

@@ -4,8 +4,6 @@
 #include "platform/socket_address.h"
 #include "platform/socket_library.h"
 
-#include <iphlpapi.h>
-
 #include <algorithm>
 
 // Not in every SDK's headers; the value is Windows' own.
@@ -103,26 +101,16 @@ bool UdpSocket::waitReadable(int timeoutMs) const {
 
 std::vector<Ipv4Address> localBroadcastAddresses() {
     std::vector<Ipv4Address> addresses;
-    ULONG size = 0;
-    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) {
-        return addresses;
-    }
-    std::vector<std::uint8_t> buffer(size);
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
-    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
-        return addresses;
-    }
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_IPADDRROW& row = table->table[i];
+    for (const InterfaceAddressRow& row : interfaceAddressTable()) {
         in_addr raw{};
-        raw.s_addr = row.dwAddr;
+        raw.s_addr = row.address;
         const Ipv4Address address = fromInAddr(raw);
-        if (address.isLoopback() || address == Ipv4Address{} || row.dwMask == 0 || row.dwMask == 0xFFFFFFFFu) {
+        if (address.isLoopback() || address == Ipv4Address{} || row.mask == 0 || row.mask == 0xFFFFFFFFu) {
             continue;
         }
         // The table's broadcast field holds only the low bit; the address is made from the mask.
         in_addr broadcast{};
-        broadcast.s_addr = row.dwAddr | ~row.dwMask;
+        broadcast.s_addr = row.address | ~row.mask;
         const Ipv4Address result = fromInAddr(broadcast);
         if (std::find(addresses.begin(), addresses.end(), result) == addresses.end()) {
             addresses.push_back(result);
