@@ -2,6 +2,7 @@
 #include "server/player_table.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "common/frame_timer.h"
@@ -86,9 +87,8 @@ bool PlayerTable::removePlayer(std::uint8_t number) {
 }
 
 void PlayerTable::takeRemovedSockets(std::vector<TcpSocket>& into) {
-    for (TcpSocket& socket : removedSockets_) {
-        into.push_back(std::move(socket));
-    }
+    into.insert(into.end(), std::make_move_iterator(removedSockets_.begin()),
+                std::make_move_iterator(removedSockets_.end()));
     removedSockets_.clear();
 }
 

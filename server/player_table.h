@@ -98,9 +98,8 @@ public:
     bool recordJoin(std::uint8_t number, std::span<const std::uint8_t> payload);
     // Logs the leave line, sends what is still queued for the player (best effort), shuts
     // the connection down and erases the entry; the ones behind move up. The socket itself
-    // waits for takeRemovedSockets. Its number becomes free at
-    // the end of the next flushAll, when its Leave has gone out. False, doing nothing, when
-    // the number is unknown.
+    // waits for takeRemovedSockets. Its number becomes free at the end of the next flushAll,
+    // when its Leave has gone out. False, doing nothing, when the number is unknown.
     bool removePlayer(std::uint8_t number);
     // Moves the sockets of the players removed so far into `into`. The network loop takes
     // them and closes them when its wait is over, so that no descriptor it waits on is
