@@ -61,8 +61,8 @@ bool PlayerTable::recordJoin(std::uint8_t number, std::span<const std::uint8_t> 
     entry.x = info.x;
     entry.y = info.y;
     entry.joined = true;
+    showPlayerList();  // whoever reads the join line finds the name in the list already
     log_.logLine("[ " + logName(nameText(entry.name)) + std::string(server_text::kJoinSuffix));
-    showPlayerList();
     return true;
 }
 
