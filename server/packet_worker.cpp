@@ -65,7 +65,8 @@ void PacketWorker::packetWorker() {
         if (runPass()) {
             continue;
         }
-        const double untilOther = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt()}) - clock_();
+        const double now = clock_();
+        const double untilOther = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt(now)}) - now;
         const auto wait = std::chrono::duration<double>(
             std::min(secondsUntilTick() + kTickWakeSlack, std::max(untilOther, 0.0) + kHoldWakeSlack));
         if (joinHeld_) {
@@ -83,7 +84,7 @@ bool PacketWorker::runPass() {
     const bool roundDue = start - lastRoundAt_ > static_cast<double>(tickInterval);
     const bool holdOver = start > state_.players.nextHoldEnd();
     const std::optional<PacketRecord> record = state_.queue.front();
-    const bool batchDue = start >= (record ? batchStart_ + kMaxBatchAge : batchDueAt());
+    const bool batchDue = start >= (record ? batchStart_ + kMaxBatchAge : batchDueAt(start)) && !carriedByRound(start);
     if (!record && !roundDue && !holdOver && start < resumeDeadline_ && !batchDue) {
         return false;
     }
@@ -130,25 +131,34 @@ bool PacketWorker::runPass() {
         batchStart_ = now;
     }
     batchGap_ = flushGap(state_.players.size());
-    if (batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge ||
-        (state_.queue.empty() && now - lastFlushAt_ >= batchGap_)) {
+    if ((batchPasses_ >= kMaxBatch || now - batchStart_ >= kMaxBatchAge ||
+         (state_.queue.empty() && now - lastFlushAt_ >= batchGap_)) &&
+        !carriedByRound(now)) {
         flushAll();
     }
     return true;
 }
 
 void PacketWorker::flushAll() {
+    const double start = clock_();
     state_.players.flushAll();
     batchPasses_ = 0;
     lastFlushAt_ = clock_();
+    lastFlushTook_ = lastFlushAt_ - start;
+}
+
+bool PacketWorker::carriedByRound(double at) const {
+    const double roundAt = lastRoundAt_ + static_cast<double>(tickInterval);
+    return at <= roundAt && roundAt - at < std::min(lastFlushTook_, kMaxBatchAge);
 }
 
 // With the queue empty: a batch waits for the gap after the last flush, or until it is too old.
-double PacketWorker::batchDueAt() const {
+double PacketWorker::batchDueAt(double now) const {
     if (batchPasses_ == 0) {
         return std::numeric_limits<double>::infinity();
     }
-    return std::min(batchStart_ + kMaxBatchAge, lastFlushAt_ + batchGap_);
+    const double due = std::max(now, std::min(batchStart_ + kMaxBatchAge, lastFlushAt_ + batchGap_));
+    return carriedByRound(due) ? std::numeric_limits<double>::infinity() : due;
 }
 
 double PacketWorker::flushGap(std::size_t players) {
@@ -162,8 +172,9 @@ double PacketWorker::secondsUntilTick() const {
 }
 
 double PacketWorker::secondsUntilDue() const {
-    const double due = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt()});
-    return std::clamp(due - clock_(), 0.0, secondsUntilTick());
+    const double now = clock_();
+    const double due = std::min({resumeDeadline_, state_.players.nextHoldEnd(), batchDueAt(now)});
+    return std::clamp(due - now, 0.0, secondsUntilTick());
 }
 
 void PacketWorker::processRecord(const PacketRecord& record) {

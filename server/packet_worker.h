@@ -30,9 +30,12 @@ namespace kestrane {
 // kSpreadFromPlayers players also lets flushes follow each other no closer than
 // flushGap() apart (a record that arrives sooner waits for the rest of the gap): each flush
 // costs a send per player, and the more players the more records, so a crowded server would
-// otherwise spend itself on sends of one or two packets. Between passes with nothing queued
-// the thread sleeps until a record arrives, the next Tick is due, a waiting Tick may go or a
-// waiting batch is due.
+// otherwise spend itself on sends of one or two packets. A batch due so close before the
+// next round that its flush would still be going out when the round is due (the last flush
+// took longer than what is left, kMaxBatchAge at most) waits for the round instead: the Tick
+// then starts on time rather than behind that flush, and everyone gets one send fewer.
+// Between passes with nothing queued the thread sleeps until a record arrives, the next Tick
+// is due, a waiting Tick may go or a waiting batch is due.
 class PacketWorker {
 public:
     static constexpr int kMaxBatch = 64;
@@ -74,8 +77,11 @@ private:
     void readyCheck();
     void sendResume();
     void flushAll();
-    // When the batch waiting to go out is due; +inf: none waits.
-    double batchDueAt() const;
+    // When the batch waiting to go out is due, `now` at the earliest; +inf: none waits, or
+    // the next round will carry it.
+    double batchDueAt(double now) const;
+    // Whether a batch due at `at` goes out with the next round instead.
+    bool carriedByRound(double at) const;
 
     ServerState& state_;
     FrameTimer::Clock clock_;
@@ -86,6 +92,7 @@ private:
     double batchStart_ = 0;   // when the first of them ran
     double batchGap_ = 0;     // flushGap() when the last of them ran
     double lastFlushAt_ = -std::numeric_limits<double>::infinity();
+    double lastFlushTook_ = 0;  // how long that flush to everyone took
     int readyCount_ = 0;            // PlayerStates since the last Resume (a Join sets it to 1)
     double resumeDeadline_;         // when the Resume of the last Join is due at the latest; +inf: none owed
     std::uint16_t shotSerial_ = 0;  // the bullet id the next Fire gets: 0, then 1..101 round

@@ -2,6 +2,7 @@
 #include "server/player_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <string>
 
@@ -226,6 +227,14 @@ void PlayerTable::flushAll() {
         again = false;
         std::size_t index = 0;
         while (index < entries_.size()) {
+            // A Tick whose wait ends during a long flush goes then, not after everyone behind
+            // it: otherwise a connection that fell behind the rounds would lose up to a
+            // flush's length each time and never catch up. A connection found broken or too
+            // slow there is removed when this loop, or the next flush, comes to it.
+            const double waitEnds = nextHoldEnd_.load(std::memory_order_relaxed);
+            if (index % kWaitCheckEvery == 0 && !std::isinf(waitEnds) && waitEnds < clock_()) {
+                sendEndedWaits();
+            }
             PlayerEntry& entry = entries_[index];
             if (entry.backlog.empty() && entry.batchFrom == batch_.size()) {
                 ++index;
@@ -259,17 +268,25 @@ void PlayerTable::flushAll() {
 }
 
 void PlayerTable::flushWaitingTicks() {
-    const double now = clock_();
+    if (!sendEndedWaits()) {
+        flushAll();  // removes the broken or slow one, as any flush would
+    }
+}
+
+bool PlayerTable::sendEndedWaits() {
+    bool healthy = true;
+    double now = clock_();
     for (PlayerEntry& entry : entries_) {
         if (entry.holdEnd < now) {
             const SendBacklog::FlushResult result = flushPlayer(entry);
-            if (result == SendBacklog::FlushResult::Failed || entry.backlog.size() > backlogBound_) {
-                flushAll();  // removes it, as any flush would
-                return;
-            }
+            healthy = healthy && result != SendBacklog::FlushResult::Failed && entry.backlog.size() <= backlogBound_;
+            // Read again after each send: the waits of connections held since the same
+            // round end as far apart as their sends were then, so the next one's is about over.
+            now = clock_();
         }
     }
     updateNextHoldEnd();
+    return healthy;
 }
 
 void PlayerTable::updateNextHoldEnd() {

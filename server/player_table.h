@@ -195,7 +195,12 @@ private:
     // can follow.
     void takeOwnCopy(PlayerEntry& entry);
     std::span<const std::uint8_t> batchPart(const PlayerEntry& entry) const;
+    // Flushes the players whose Tick's wait is over (flushWaitingTicks); false when one of
+    // them was found broken or too slow, which only a flushAll removes.
+    bool sendEndedWaits();
     void updateNextHoldEnd();
+    // flushAll looks for Ticks whose wait is over before every this many players.
+    static constexpr std::size_t kWaitCheckEvery = 8;
 
     RecordingWriter* recording_ = nullptr;
     std::vector<std::uint8_t> batch_;  // bytes queued for every player since the last flushAll

@@ -38,9 +38,14 @@ protected:
         return packets;
     }
 
-    double now = 100.0;  // seconds; moved by hand
+    double now = 100.0;           // seconds; moved by hand
+    double costPerReading = 0.0;  // and by this much after every reading
     ServerState state;
-    PacketWorker worker{state, [this] { return now; }};
+    PacketWorker worker{state, [this] {
+                            const double reading = now;
+                            now += costPerReading;
+                            return reading;
+                        }};
     std::vector<TcpSocket> peers;
 };
 
@@ -207,6 +212,29 @@ TEST_F(PacketWorkerTest, TickTooSoonForOneConnectionWaitsThereWithWhatFollowsAnd
     EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick());  // nothing waits any more
 }
 
+TEST_F(PacketWorkerTest, TicksWaitingSinceTheSameRoundAllGoInTheWakeWhereTheirWaitsEnd) {
+    // The first round reached the players 3 ms apart and the second reaches them at once, so
+    // all three wait, their waits ending 3 ms apart. Sending takes longer than that here: by
+    // the time one has gone, the next one's wait is over too, and the same wake sends it.
+    const Bytes tick{0xAA, 0, 10, 0};
+    worker.runPass();
+    for (int n = 1; n <= 3; ++n) {
+        receivedBy(n);
+        state.players[n - 1].lastTickAt = 100.010 + 0.003 * n;
+    }
+    now = 100.051;
+    worker.runPass();  // the second round: too soon for all three
+    EXPECT_NEAR(worker.secondsUntilDue(), 0.012, 1e-6);
+    now = 100.0631;
+    costPerReading = 0.004;
+    EXPECT_FALSE(worker.runPass());
+    costPerReading = 0.0;
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(receivedBy(n), std::vector<Bytes>{tick}) << "player " << n;
+    }
+    EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick());
+}
+
 TEST_F(PacketWorkerTest, TickThatWaitedForRoomStartsItsIntervalWhenItGoesOut) {
     const Bytes tick{0xAA, 0, 10, 0};
     auto ticksIn = [&](int number) {
@@ -268,6 +296,64 @@ TEST_F(PacketWorkerTest, LostConnectionIsAnnouncedOnceAndLeaveIsNotEchoed) {
     EXPECT_EQ(receivedBy(1), (std::vector<Bytes>{{0xAA, 3, 5, 0}}));
     EXPECT_EQ(receivedBy(3), (std::vector<Bytes>{{0xAA, 2, 5, 0}}));  // its own Leave is not sent back
     EXPECT_EQ(state.players.size(), 1u);
+}
+
+TEST(PacketWorkerBatches, BatchDueWhileTheRoundWouldStillBeFlushingGoesOutWithTheRound) {
+    // A record queued `lead` seconds before the second round, after a first round whose flush
+    // took over a millisecond (the clock moves on at every reading while it sends).
+    struct Case {
+        double lead;
+        bool carried;
+    };
+    const Case cases[] = {{0.01, false}, {0.003, false}, {0.0003, true}, {0.00001, true}, {0.0, true}};
+    const PacketRecord stop = makePacket(1, MsgType::Stop);
+    const PacketRecord tick = makePacket(0, MsgType::Tick);
+    const Bytes stopBytes(stop.wireBytes().begin(), stop.wireBytes().end());
+    const Bytes tickBytes(tick.wireBytes().begin(), tick.wireBytes().end());
+    for (const Case& c : cases) {
+        double now = 100.0;
+        double cost = 0.0002;
+        ServerState state;
+        PacketWorker worker{state, [&] {
+                                const double reading = now;
+                                now += cost;
+                                return reading;
+                            }};
+        std::vector<TcpSocket> peers;
+        for (int i = 0; i < 3; ++i) {
+            auto pair = TcpSocket::pair();
+            ASSERT_TRUE(pair);
+            (*pair)[0].setNonBlocking(true);
+            (*pair)[1].setNonBlocking(true);
+            state.players.registerConnection(std::move((*pair)[0]));
+            peers.push_back(std::move((*pair)[1]));
+        }
+        auto received = [&] {
+            PacketStreamReader reader;
+            PacketQueue queue;
+            readAvailablePackets(peers[2], reader, queue);
+            std::vector<Bytes> packets;
+            while (std::optional<PacketRecord> packet = queue.takeFront()) {
+                packets.emplace_back(packet->wireBytes().begin(), packet->wireBytes().end());
+            }
+            return packets;
+        };
+        worker.runPass();  // the first round
+        cost = 0.0;
+        EXPECT_EQ(received(), std::vector<Bytes>{tickBytes});
+        now = 100.05 - c.lead;
+        state.queue.push(stop);
+        EXPECT_TRUE(worker.runPass());
+        if (!c.carried) {
+            EXPECT_EQ(received(), std::vector<Bytes>{stopBytes}) << "lead " << c.lead;
+            continue;
+        }
+        EXPECT_TRUE(received().empty()) << "lead " << c.lead;
+        EXPECT_EQ(worker.secondsUntilDue(), worker.secondsUntilTick()) << "lead " << c.lead;
+        now = 100.053;  // late enough for every player's Tick, however late the first reached it
+        EXPECT_FALSE(worker.runPass());  // the round
+        EXPECT_EQ(received(), (std::vector<Bytes>{stopBytes, tickBytes})) << "lead " << c.lead;
+    }
 }
 
 }  // namespace
