@@ -9,34 +9,50 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Connects `count` players to `state` on socket pairs; their far ends go to `peers`.
+void connectPlayers(ServerState& state, int count, std::vector<TcpSocket>& peers) {
+    for (int i = 0; i < count; ++i) {
+        auto pair = TcpSocket::pair();
+        ASSERT_TRUE(pair);
+        (*pair)[0].setNonBlocking(true);
+        (*pair)[1].setNonBlocking(true);
+        state.players.registerConnection(std::move((*pair)[0]));
+        peers.push_back(std::move((*pair)[1]));
+    }
+}
+
+// Everything sent to the player on the far end `peer` so far, as header bytes and payload.
+std::vector<Bytes> packetsOn(TcpSocket& peer) {
+    PacketStreamReader reader;
+    PacketQueue queue;
+    readAvailablePackets(peer, reader, queue);
+    std::vector<Bytes> packets;
+    while (std::optional<PacketRecord> packet = queue.takeFront()) {
+        packets.emplace_back(packet->wireBytes().begin(), packet->wireBytes().end());
+    }
+    return packets;
+}
+
+// A fake clock that moves on by `cost` after every reading, as sending to many players takes time.
+struct CostlyClock {
+    double now = 100.0;
+    double cost = 0.0;
+    double operator()() {
+        const double reading = now;
+        now += cost;
+        return reading;
+    }
+};
+
 class PacketWorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (int i = 0; i < 3; ++i) {
-            auto pair = TcpSocket::pair();
-            ASSERT_TRUE(pair);
-            (*pair)[0].setNonBlocking(true);
-            (*pair)[1].setNonBlocking(true);
-            state.players.registerConnection(std::move((*pair)[0]));
-            peers.push_back(std::move((*pair)[1]));
-        }
-    }
+    void SetUp() override { connectPlayers(state, 3, peers); }
     // Handles `record` as a pass does.
     void handle(const PacketRecord& record) {
         state.queue.push(record);
         worker.runPass();
     }
-    // Everything player `number` has been sent so far, as header bytes and payload.
-    std::vector<Bytes> receivedBy(int number) {
-        PacketStreamReader reader;
-        PacketQueue queue;
-        readAvailablePackets(peers[number - 1], reader, queue);
-        std::vector<Bytes> packets;
-        while (std::optional<PacketRecord> packet = queue.takeFront()) {
-            packets.emplace_back(packet->wireBytes().begin(), packet->wireBytes().end());
-        }
-        return packets;
-    }
+    std::vector<Bytes> receivedBy(int number) { return packetsOn(peers[number - 1]); }
 
     double now = 100.0;           // seconds; moved by hand
     double costPerReading = 0.0;  // and by this much after every reading
@@ -55,15 +71,12 @@ TEST(PacketWorkerTicks, FixedScheduleWithoutDriftOrBurstAndNeverUnderTheInterval
     // round and a tenth of that in the rest. A relay goes out with every round and another
     // right after it, while a connection the last round reached late still waits for its Tick:
     // every connection must still get the same packets in the same order.
-    double now = 100.0;
-    double cost = 0;
+    CostlyClock clock;
+    double& now = clock.now;
+    double& cost = clock.cost;
     double passCost = 0;
     ServerState state;
-    PacketWorker worker{state, [&] {
-                            const double reading = now;
-                            now += cost;
-                            return reading;
-                        }};
+    PacketWorker worker{state, [&] { return clock(); }};
     std::vector<TcpSocket> peers;
     for (int i = 0; i < 30; ++i) {
         auto pair = TcpSocket::pair();
@@ -311,35 +324,15 @@ TEST(PacketWorkerBatches, BatchDueWhileTheRoundWouldStillBeFlushingGoesOutWithTh
     const Bytes stopBytes(stop.wireBytes().begin(), stop.wireBytes().end());
     const Bytes tickBytes(tick.wireBytes().begin(), tick.wireBytes().end());
     for (const Case& c : cases) {
-        double now = 100.0;
-        double cost = 0.0002;
+        CostlyClock clock{100.0, 0.0002};
+        double& now = clock.now;
         ServerState state;
-        PacketWorker worker{state, [&] {
-                                const double reading = now;
-                                now += cost;
-                                return reading;
-                            }};
+        PacketWorker worker{state, [&] { return clock(); }};
         std::vector<TcpSocket> peers;
-        for (int i = 0; i < 3; ++i) {
-            auto pair = TcpSocket::pair();
-            ASSERT_TRUE(pair);
-            (*pair)[0].setNonBlocking(true);
-            (*pair)[1].setNonBlocking(true);
-            state.players.registerConnection(std::move((*pair)[0]));
-            peers.push_back(std::move((*pair)[1]));
-        }
-        auto received = [&] {
-            PacketStreamReader reader;
-            PacketQueue queue;
-            readAvailablePackets(peers[2], reader, queue);
-            std::vector<Bytes> packets;
-            while (std::optional<PacketRecord> packet = queue.takeFront()) {
-                packets.emplace_back(packet->wireBytes().begin(), packet->wireBytes().end());
-            }
-            return packets;
-        };
+        connectPlayers(state, 3, peers);
+        auto received = [&] { return packetsOn(peers[2]); };
         worker.runPass();  // the first round
-        cost = 0.0;
+        clock.cost = 0.0;
         EXPECT_EQ(received(), std::vector<Bytes>{tickBytes});
         now = 100.05 - c.lead;
         state.queue.push(stop);
@@ -369,14 +362,7 @@ TEST(PacketWorkerBatches, CrowdedServerSpacesItsFlushesButNoRecordWaitsLongerTha
     ServerState state;
     PacketWorker worker{state, [&] { return now; }};
     std::vector<TcpSocket> peers;
-    for (int i = 0; i < 100; ++i) {
-        auto pair = TcpSocket::pair();
-        ASSERT_TRUE(pair);
-        (*pair)[0].setNonBlocking(true);
-        (*pair)[1].setNonBlocking(true);
-        state.players.registerConnection(std::move((*pair)[0]));
-        peers.push_back(std::move((*pair)[1]));
-    }
+    connectPlayers(state, 100, peers);
     const double gap = PacketWorker::flushGap(100);
     EXPECT_NEAR(gap, 36 * PacketWorker::kFlushGapPerPlayer, 1e-12);
     auto typesAt = [&](std::size_t peer) {
