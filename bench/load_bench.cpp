@@ -133,8 +133,7 @@ private:
                     tickGaps_.push_back({(stamp - lastTick) * 1000.0, lastTickOwnStamp});
                 }
                 lastTick = stamp;
-                lastTickOwnStamp = true;
-                followerSeen = false;
+                followerSeen = false;  // the next packet read decides lastTickOwnStamp
             } else if (counting_ && type != MsgType::Welcome && type != MsgType::Resume) {
                 ++relayed_;
                 if (type == MsgType::Leave) {

@@ -231,9 +231,11 @@ void PlayerTable::flushAll() {
             // it: otherwise a connection that fell behind the rounds would lose up to a
             // flush's length each time and never catch up. A connection found broken or too
             // slow there is removed when this loop, or the next flush, comes to it.
-            const double waitEnds = nextHoldEnd_.load(std::memory_order_relaxed);
-            if (index % kWaitCheckEvery == 0 && !std::isinf(waitEnds) && waitEnds < clock_()) {
-                sendEndedWaits();
+            if (index % kWaitCheckEvery == 0) {
+                const double waitEnds = nextHoldEnd_.load(std::memory_order_relaxed);
+                if (!std::isinf(waitEnds) && waitEnds < clock_()) {
+                    sendEndedWaits();
+                }
             }
             PlayerEntry& entry = entries_[index];
             if (entry.backlog.empty() && entry.batchFrom == batch_.size()) {

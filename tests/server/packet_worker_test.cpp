@@ -54,14 +54,10 @@ protected:
     }
     std::vector<Bytes> receivedBy(int number) { return packetsOn(peers[number - 1]); }
 
-    double now = 100.0;           // seconds; moved by hand
-    double costPerReading = 0.0;  // and by this much after every reading
+    CostlyClock clock;
+    double& now = clock.now;  // seconds; moved by hand, and by the cost of every reading
     ServerState state;
-    PacketWorker worker{state, [this] {
-                            const double reading = now;
-                            now += costPerReading;
-                            return reading;
-                        }};
+    PacketWorker worker{state, [this] { return clock(); }};
     std::vector<TcpSocket> peers;
 };
 
@@ -239,9 +235,9 @@ TEST_F(PacketWorkerTest, TicksWaitingSinceTheSameRoundAllGoInTheWakeWhereTheirWa
     worker.runPass();  // the second round: too soon for all three
     EXPECT_NEAR(worker.secondsUntilDue(), 0.012, 1e-6);
     now = 100.0631;
-    costPerReading = 0.004;
+    clock.cost = 0.004;
     EXPECT_FALSE(worker.runPass());
-    costPerReading = 0.0;
+    clock.cost = 0.0;
     for (int n = 1; n <= 3; ++n) {
         EXPECT_EQ(receivedBy(n), std::vector<Bytes>{tick}) << "player " << n;
     }
