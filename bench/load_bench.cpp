@@ -4,14 +4,16 @@
 // process) and lets them play, while a raw observer connection timestamps every Tick in the
 // kernel. Reports relay latency as the bots see it, the Tick spacing, the server's CPU, the
 // packets it relays and any bot it dropped; and, for comparison, how many 4-byte loopback
-// sends one core of this machine makes a second. Not a test: the figures depend on the machine
-// and on what else runs on it (see docs/benchmarks.md).
+// sends one core of this machine makes a second, what one send to every player costs it at the
+// least, and how often it takes a core away from a thread that wants it. Not a test: the
+// figures depend on the machine and on what else runs on it (see docs/benchmarks.md).
 #include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include "bench/bench_support.h"
 #include "bots/bot_runner.h"
 #include "common/packet.h"
+#include "platform/poller.h"
 #include "platform/tcp_socket.h"
 #include "server/server_texts.h"
 
@@ -220,6 +223,132 @@ double measureLoopbackSends() {
     return middle.perCpuSecond;
 }
 
+// The server's flush at its most basic: one 4-byte send to each of `connections` loopback
+// connections in turn, a round every 5 ms, while one thread reads all the far ends through a
+// poller and sleeps in it between rounds (as the bots' driving thread). Each send then also
+// wakes the reader or queues its socket as ready, as the server's do. What one round takes on
+// this machine bounds the relay from below: a record that arrives as a flush starts waits for
+// it, then for the next one to come to its sender.
+struct FanOut {
+    double roundMs = 0;    // the middle round's wall time
+    double sendCpuUs = 0;  // the sending thread's CPU per send
+    double readCpuUs = 0;  // the reading thread's CPU per read
+};
+
+std::optional<FanOut> loopbackFanOut(int connections, std::chrono::milliseconds duration) {
+    TcpSocket listener = TcpSocket::openStream();
+    if (!listener.bindAndListen(0, connections, Ipv4Address::loopback())) {
+        return std::nullopt;
+    }
+    std::vector<TcpSocket> senders;
+    std::vector<TcpSocket> receivers;
+    for (int i = 0; i < connections; ++i) {
+        TcpSocket sender = TcpSocket::openStream();
+        if (sender.connect(Ipv4Address::loopback(), listener.localPort()) != ConnectStatus::Connected ||
+            !listener.waitReadable(1000)) {
+            return std::nullopt;
+        }
+        receivers.push_back(listener.accept());
+        if (!receivers.back().valid() || !receivers.back().setNonBlocking(true)) {
+            return std::nullopt;
+        }
+        sender.setNoDelay(true);
+        senders.push_back(std::move(sender));
+    }
+    std::atomic<bool> done{false};
+    std::uint64_t reads = 0;
+    double readCpu = 0;
+    std::thread reader([&] {
+        Poller poller;
+        std::array<std::uint8_t, 4096> buffer;
+        const double cpuBefore = threadCpuSeconds();
+        while (!done) {
+            poller.clear();
+            for (const TcpSocket& socket : receivers) {
+                poller.add(socket);
+            }
+            poller.wait(50);
+            for (std::size_t i = 0; i < receivers.size(); ++i) {
+                if (poller.readiness(i).readable && receivers[i].receive(buffer, /*dontWait=*/true) > 0) {
+                    ++reads;
+                }
+            }
+        }
+        readCpu = threadCpuSeconds() - cpuBefore;
+    });
+    const std::uint8_t tick[4] = {kPacketMarker, 0, static_cast<std::uint8_t>(MsgType::Tick), 0};
+    std::vector<double> rounds;
+    std::uint64_t sends = 0;
+    double sendCpu = 0;
+    const Clock::time_point end = Clock::now() + duration;
+    while (Clock::now() < end) {
+        const double cpuBefore = threadCpuSeconds();
+        const Clock::time_point start = Clock::now();
+        for (TcpSocket& sender : senders) {
+            sends += sender.send(tick) == 4 ? 1 : 0;
+        }
+        rounds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        sendCpu += threadCpuSeconds() - cpuBefore;
+        std::this_thread::sleep_for(5ms);
+    }
+    std::this_thread::sleep_for(20ms);  // the last round read
+    done = true;
+    reader.join();
+    if (sends == 0 || reads == 0) {
+        return std::nullopt;
+    }
+    std::nth_element(rounds.begin(), rounds.begin() + rounds.size() / 2, rounds.end());
+    return FanOut{rounds[rounds.size() / 2], sendCpu / static_cast<double>(sends) * 1e6,
+                  readCpu / static_cast<double>(reads) * 1e6};
+}
+
+// The machine's own pauses: one thread per core spins, reading the clock, for `duration`;
+// every gap over a millisecond between two readings is a time its core was taken from it (by
+// the kernel, or by the host of a virtual machine). Anything the server or a bot does can be
+// held up as long, and a relay passes through three threads. Measured before a bot count's
+// server starts; it varies from minute to minute on a shared machine.
+struct Pauses {
+    int count = 0;  // gaps over a millisecond, all threads together
+    double longestMs = 0;
+    double lostShare = 0;  // of the threads' time, in those gaps
+};
+
+Pauses spinningPauses(std::chrono::milliseconds duration) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<Pauses> found(cores);
+    std::vector<std::thread> spinners;
+    for (unsigned i = 0; i < cores; ++i) {
+        spinners.emplace_back([&found, i, duration] {
+            sched_param ordinary{};
+            sched_setscheduler(0, SCHED_OTHER, &ordinary);  // as the server's threads, not the bots' batch ones
+            Pauses& pauses = found[i];
+            double lostMs = 0;
+            const Clock::time_point start = Clock::now();
+            const Clock::time_point end = start + duration;
+            Clock::time_point last = start;
+            while (last < end) {
+                const Clock::time_point now = Clock::now();
+                const double gapMs = std::chrono::duration<double, std::milli>(now - last).count();
+                if (gapMs > 1.0) {
+                    ++pauses.count;
+                    pauses.longestMs = std::max(pauses.longestMs, gapMs);
+                    lostMs += gapMs;
+                }
+                last = now;
+            }
+            pauses.lostShare = lostMs / std::chrono::duration<double, std::milli>(last - start).count();
+        });
+    }
+    Pauses total;
+    for (unsigned i = 0; i < cores; ++i) {
+        spinners[i].join();
+        total.count += found[i].count;
+        total.longestMs = std::max(total.longestMs, found[i].longestMs);
+        total.lostShare += found[i].lostShare / cores;
+    }
+    return total;
+}
+
 struct LoadOptions {
     std::string serverProgram = KESTRANE_SERVER_PROGRAM;
     std::chrono::seconds measure{20};
@@ -237,6 +366,9 @@ struct LoadOptions {
 };
 
 bool runLoad(int botCount, const LoadOptions& options) {
+    // Before the server starts, so that nothing else of this run competes with them.
+    const std::optional<FanOut> fanOut = loopbackFanOut(botCount + 1, 1000ms);
+    const Pauses pauses = spinningPauses(1000ms);
     ServerProcess server;
     const std::filesystem::path recording =
         std::filesystem::temp_directory_path() / ("kestrane-bench-" + std::to_string(getpid()) + ".krec");
@@ -380,6 +512,16 @@ bool runLoad(int botCount, const LoadOptions& options) {
                 perCpuSecond,
                 options.loopbackSendsPerCpuSecond > 0 ? perCpuSecond / options.loopbackSendsPerCpuSecond : 0.0,
                 options.loopbackSendsPerCpuSecond);
+    if (fanOut) {
+        std::printf("  flush floor:    one 4-byte send to each of %d loopback connections takes %.2f ms (%.1f us of "
+                    "CPU a send; %.1f us a read at the far ends)\n",
+                    botCount + 1, fanOut->roundMs, fanOut->sendCpuUs, fanOut->readCpuUs);
+    } else {
+        std::printf("  flush floor:    cannot open %d loopback connections\n", botCount + 1);
+    }
+    std::printf("  machine pauses: a thread spinning on each core for 1 s lost it %d times for over 1 ms (longest "
+                "%.1f ms, %.2f %% of the time)\n",
+                pauses.count, pauses.longestMs, pauses.lostShare * 100);
     std::printf("  bots process:   %.1f %% of a core; own echoes %.0f/s; respawns %d\n", botsCpu,
                 static_cast<double>(after.echoes - before.echoes) / seconds, respawns);
     std::printf("  standing still: bots process %.1f %% of a core, server %.1f %% (Ticks only)\n", idleBotsCpu,
