@@ -156,6 +156,25 @@ private:
     std::thread thread_;
 };
 
+// A Tick's bytes, what the loopback measurements below send.
+constexpr std::array<std::uint8_t, 4> kTickBytes = {kPacketMarker, 0, static_cast<std::uint8_t>(MsgType::Tick), 0};
+
+// A loopback TCP connection through `listener`: the sending end, with TCP_NODELAY as the
+// server's player sockets, then the receiving end; nothing when it cannot be made.
+std::optional<std::array<TcpSocket, 2>> loopbackConnection(const TcpSocket& listener) {
+    TcpSocket sender = TcpSocket::openStream();
+    if (sender.connect(Ipv4Address::loopback(), listener.localPort()) != ConnectStatus::Connected ||
+        !listener.waitReadable(1000)) {
+        return std::nullopt;
+    }
+    TcpSocket receiver = listener.accept();
+    if (!receiver.valid()) {
+        return std::nullopt;
+    }
+    sender.setNoDelay(true);
+    return std::array<TcpSocket, 2>{std::move(sender), std::move(receiver)};
+}
+
 // 4-byte sends over a loopback TCP connection from one thread, another thread draining the
 // far end (each send also runs the receiving side of loopback TCP on the sending core, as the
 // server's do): sends per second of wall time and per second of the sending thread's CPU time.
@@ -169,13 +188,11 @@ std::optional<SendRate> loopbackSendRate(std::chrono::milliseconds duration) {
     if (!listener.bindAndListen(0, 1, Ipv4Address::loopback())) {
         return std::nullopt;
     }
-    TcpSocket sender = TcpSocket::openStream();
-    if (sender.connect(Ipv4Address::loopback(), listener.localPort()) != ConnectStatus::Connected ||
-        !listener.waitReadable(1000)) {
+    std::optional<std::array<TcpSocket, 2>> connection = loopbackConnection(listener);
+    if (!connection) {
         return std::nullopt;
     }
-    TcpSocket receiver = listener.accept();
-    sender.setNoDelay(true);  // as the server's player sockets
+    auto& [sender, receiver] = *connection;
     std::atomic<bool> done{false};
     std::thread drain([&] {
         std::vector<std::uint8_t> buffer(1 << 16);
@@ -185,14 +202,13 @@ std::optional<SendRate> loopbackSendRate(std::chrono::milliseconds duration) {
             }
         }
     });
-    const std::uint8_t tick[4] = {kPacketMarker, 0, static_cast<std::uint8_t>(MsgType::Tick), 0};
     std::uint64_t sends = 0;
     const double cpuBefore = threadCpuSeconds();
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + duration;
     while (Clock::now() < end) {
         for (int i = 0; i < 1000; ++i) {
-            if (sender.send(tick) == 4) {
+            if (sender.send(kTickBytes) == 4) {
                 ++sends;
             }
         }
@@ -243,17 +259,12 @@ std::optional<FanOut> loopbackFanOut(int connections, std::chrono::milliseconds 
     std::vector<TcpSocket> senders;
     std::vector<TcpSocket> receivers;
     for (int i = 0; i < connections; ++i) {
-        TcpSocket sender = TcpSocket::openStream();
-        if (sender.connect(Ipv4Address::loopback(), listener.localPort()) != ConnectStatus::Connected ||
-            !listener.waitReadable(1000)) {
+        std::optional<std::array<TcpSocket, 2>> connection = loopbackConnection(listener);
+        if (!connection || !(*connection)[1].setNonBlocking(true)) {
             return std::nullopt;
         }
-        receivers.push_back(listener.accept());
-        if (!receivers.back().valid() || !receivers.back().setNonBlocking(true)) {
-            return std::nullopt;
-        }
-        sender.setNoDelay(true);
-        senders.push_back(std::move(sender));
+        senders.push_back(std::move((*connection)[0]));
+        receivers.push_back(std::move((*connection)[1]));
     }
     std::atomic<bool> done{false};
     std::uint64_t reads = 0;
@@ -276,7 +287,6 @@ std::optional<FanOut> loopbackFanOut(int connections, std::chrono::milliseconds 
         }
         readCpu = threadCpuSeconds() - cpuBefore;
     });
-    const std::uint8_t tick[4] = {kPacketMarker, 0, static_cast<std::uint8_t>(MsgType::Tick), 0};
     std::vector<double> rounds;
     std::uint64_t sends = 0;
     double sendCpu = 0;
@@ -285,7 +295,7 @@ std::optional<FanOut> loopbackFanOut(int connections, std::chrono::milliseconds 
         const double cpuBefore = threadCpuSeconds();
         const Clock::time_point start = Clock::now();
         for (TcpSocket& sender : senders) {
-            sends += sender.send(tick) == 4 ? 1 : 0;
+            sends += sender.send(kTickBytes) == 4 ? 1 : 0;
         }
         rounds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         sendCpu += threadCpuSeconds() - cpuBefore;
